@@ -1,0 +1,47 @@
+#pragma once
+// The main window as the commands see it: its controls (the window model)
+// and the handlers of its buttons and menu items. The Qt window, the
+// command-line driver and the tests all run these same handlers.
+
+#include <string>
+
+#include "app/controls.h"
+#include "app/memo.h"
+#include "base/component.h"
+
+namespace kv {
+
+class TFormMain : public Component {
+ public:
+  explicit TFormMain(Component* owner = nullptr);
+
+  // ---- Controls ----
+  TEdit EditKw;
+  TSpinEdit SpinEdMaxKw{1, 999, 1};
+  TSpinEdit SpinEdKwPM{1, 99999, 1};
+  TStringGrid StrGrid1;
+  TMemo MemoArea;
+  TMemo Memo1;
+  TStatusBar StatusBar1;
+  TSaveDialog SaveDialog1;
+
+  // ---- Handlers ----
+  void FormShow();
+  // List tools.
+  void ClearButtClick();
+  void RemDupButtClick();
+  void SortButtClick();
+  void Count1Click();
+  void LtoRClick();
+  // Saving.
+  void Save1Click();
+  void Savekwonly1Click();
+
+ private:
+  // Grid row `row` from a text-list line: the keyword from character 15 to
+  // the end, the count as characters 1 to 7 with its leading blanks.
+  void FillGridRowFromLine(int row, const std::string& line);
+  void PrepareSaveDialog();
+};
+
+}  // namespace kv

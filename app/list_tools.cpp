@@ -1,0 +1,115 @@
+// The list tools: Clear, Remove duplicates, Sort by popularity, Count and
+// L <- R. The text list is the master copy; the grid rows are rebuilt from
+// its lines.
+
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+#include "app/form_main.h"
+#include "base/collation.h"
+#include "base/cp1251.h"
+#include "base/int_conversion.h"
+#include "base/text.h"
+
+namespace kv {
+
+void TFormMain::FillGridRowFromLine(int row, const std::string& line) {
+  StrGrid1.SetCell(0, row, CopyView(line, 15, static_cast<long>(line.size())));
+  StrGrid1.SetCell(1, row, CopyView(line, 1, 7));
+}
+
+void TFormMain::ClearButtClick() {
+  MemoArea.Clear();
+  StrGrid1.SetRowCount(1);
+}
+
+void TFormMain::RemDupButtClick() {
+  // First occurrence wins; lines are equal only when identical byte for byte.
+  const size_t count = MemoArea.LineCount();
+  std::vector<std::string> kept;
+  std::unordered_set<std::string_view> seen;
+  kept.reserve(count);
+  seen.reserve(count);
+  for (size_t a = 0; a < count; ++a) {
+    std::string line = MemoArea.Line(a);
+    if (seen.contains(line)) continue;
+    kept.push_back(std::move(line));
+    seen.insert(kept.back());  // kept never reallocates: reserved above
+  }
+  StatusBar1.SetSimpleText(std::string("Выполнено: удалено "_w1251) + IntToStr(static_cast<int64_t>(count - kept.size())) +
+                           std::string(" дубликатов"_w1251));
+  MemoArea.Clear();
+  for (size_t r = 0; r < kept.size(); ++r) {
+    MemoArea.Append(kept[r]);
+    FillGridRowFromLine(static_cast<int>(r) + 1, kept[r]);
+  }
+  StrGrid1.SetRowCount(static_cast<int>(kept.size()) + 1);
+}
+
+namespace {
+
+struct SortEntry {
+  std::string key;   // collation key of the line
+  std::string line;
+};
+
+bool KeyLess(const SortEntry& a, const SortEntry& b) { return a.key < b.key; }
+
+// The quicksort of the sort tool, step for step, so that lines comparing
+// equal come out in the same order. The pivot is whatever entry currently
+// stands at index p.
+void QuickSort(std::vector<SortEntry>& list, long l, long r) {
+  long i;
+  do {
+    i = l;
+    long j = r;
+    long p = (l + r) / 2;
+    do {
+      while (KeyLess(list[static_cast<size_t>(i)], list[static_cast<size_t>(p)])) ++i;
+      while (KeyLess(list[static_cast<size_t>(p)], list[static_cast<size_t>(j)])) --j;
+      if (i <= j) {
+        std::swap(list[static_cast<size_t>(i)], list[static_cast<size_t>(j)]);
+        if (p == i) p = j;
+        else if (p == j) p = i;
+        ++i;
+        --j;
+      }
+    } while (i <= j);
+    if (l < j) QuickSort(list, l, j);
+    l = i;
+  } while (i < r);
+}
+
+}  // namespace
+
+void TFormMain::SortButtClick() {
+  const size_t n = MemoArea.LineCount();
+  if (n == 0) return;
+  const TextCollator& collator = DefaultCollator();
+  std::vector<SortEntry> list(n);
+  for (size_t i = 0; i < n; ++i) {
+    list[i].line = MemoArea.Line(i);
+    list[i].key = collator.SortKey(list[i].line);
+  }
+  if (n >= 2) QuickSort(list, 0, static_cast<long>(n) - 1);
+  // Written back in reverse: the highest count first.
+  for (size_t i = 0; i < n; ++i) {
+    const std::string& line = list[n - 1 - i].line;
+    MemoArea.ReplaceLine(i, line);
+    FillGridRowFromLine(static_cast<int>(i) + 1, line);
+  }
+}
+
+void TFormMain::Count1Click() {
+  StatusBar1.SetSimpleText(IntToStr(static_cast<int64_t>(MemoArea.LineCount())) +
+                           std::string(" кейвордов в списке"_w1251));
+}
+
+void TFormMain::LtoRClick() {
+  const size_t n = MemoArea.LineCount();
+  for (size_t i = 0; i < n; ++i) FillGridRowFromLine(static_cast<int>(i) + 1, MemoArea.Line(i));
+  StrGrid1.SetRowCount(static_cast<int>(n) + 1);
+}
+
+}  // namespace kv

@@ -1,0 +1,111 @@
+#include "base/cp1251.h"
+
+#include <unicode/ucnv.h>
+
+#include <array>
+#include <memory>
+#include <stdexcept>
+
+namespace kv {
+namespace {
+
+struct ConverterCloser {
+  void operator()(UConverter* c) const { ucnv_close(c); }
+};
+using Converter = std::unique_ptr<UConverter, ConverterCloser>;
+
+Converter OpenConverter(const char* name) {
+  UErrorCode status = U_ZERO_ERROR;
+  Converter conv(ucnv_open(name, &status));
+  if (U_FAILURE(status)) throw std::runtime_error(std::string("ICU converter missing: ") + name);
+  return conv;
+}
+
+// UTF-8 input that is not well-formed must stop the conversion, not be
+// replaced, so that the caller can turn the whole text into empty text.
+UConverter* StrictUtf8() {
+  thread_local Converter conv = [] {
+    Converter c = OpenConverter("UTF-8");
+    UErrorCode status = U_ZERO_ERROR;
+    ucnv_setToUCallBack(c.get(), UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
+    return c;
+  }();
+  return conv.get();
+}
+
+UConverter* Windows1251() {
+  thread_local Converter conv = [] {
+    Converter c = OpenConverter("windows-1251");
+    UErrorCode status = U_ZERO_ERROR;
+    ucnv_setSubstChars(c.get(), "?", 1, &status);
+    ucnv_setFallback(c.get(), false);
+    return c;
+  }();
+  return conv.get();
+}
+
+const std::array<char16_t, 256>& Cp1251Utf16Table() {
+  static const std::array<char16_t, 256> table = [] {
+    std::array<char16_t, 256> t{};
+    Converter conv = OpenConverter("windows-1251");
+    for (int b = 0; b < 256; ++b) {
+      char in = static_cast<char>(b);
+      UChar out[4];
+      UErrorCode status = U_ZERO_ERROR;
+      int32_t n = ucnv_toUChars(conv.get(), out, 4, &in, 1, &status);
+      t[b] = (U_SUCCESS(status) && n == 1 && out[0] != 0x1A) ? out[0] : (b == 0 ? 0 : 0xFFFD);
+      if (b == 0x1A) t[b] = 0x1A;
+    }
+    return t;
+  }();
+  return table;
+}
+
+}  // namespace
+
+char16_t Cp1251ToUtf16(unsigned char byte) noexcept { return Cp1251Utf16Table()[byte]; }
+
+std::string Utf8ToCp1251(std::string_view utf8) {
+  if (utf8.empty()) return {};
+  UConverter* from = StrictUtf8();
+  ucnv_reset(from);
+  std::u16string wide(utf8.size() + 1, u'\0');
+  UErrorCode status = U_ZERO_ERROR;
+  int32_t n = ucnv_toUChars(from, reinterpret_cast<UChar*>(wide.data()), static_cast<int32_t>(wide.size()),
+                            utf8.data(), static_cast<int32_t>(utf8.size()), &status);
+  if (U_FAILURE(status)) return {};
+  wide.resize(static_cast<size_t>(n));
+
+  UConverter* to = Windows1251();
+  ucnv_reset(to);
+  std::string out(wide.size() + 1, '\0');
+  status = U_ZERO_ERROR;
+  n = ucnv_fromUChars(to, out.data(), static_cast<int32_t>(out.size()), reinterpret_cast<const UChar*>(wide.data()),
+                      static_cast<int32_t>(wide.size()), &status);
+  if (U_FAILURE(status)) return {};
+  out.resize(static_cast<size_t>(n));
+  return out;
+}
+
+std::string Cp1251ToUtf8(std::string_view cp1251) {
+  std::string out;
+  out.reserve(cp1251.size() * 2);
+  for (unsigned char b : cp1251) {
+    if (b < 0x80) {
+      out.push_back(static_cast<char>(b));
+      continue;
+    }
+    // Every Windows-1251 character lies in the Basic Multilingual Plane.
+    char32_t cp = Cp1251ToUtf16(b);
+    if (cp < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+    } else {
+      out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    }
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  }
+  return out;
+}
+
+}  // namespace kv

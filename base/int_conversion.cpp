@@ -1,0 +1,36 @@
+#include "base/int_conversion.h"
+
+#include "base/exception.h"
+
+namespace kv {
+
+std::optional<int32_t> TryStrToInt(std::string_view text) noexcept {
+  size_t i = 0;
+  while (i < text.size() && text[i] == ' ') ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+    negative = text[i] == '-';
+    ++i;
+  }
+  if (i == text.size()) return std::nullopt;
+  // Accumulate as a negative number so that INT32_MIN is reachable.
+  int64_t value = 0;
+  for (; i < text.size(); ++i) {
+    char c = text[i];
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
+    if (value > int64_t{INT32_MAX} + 1) return std::nullopt;
+  }
+  if (negative) value = -value;
+  if (value > INT32_MAX || value < INT32_MIN) return std::nullopt;
+  return static_cast<int32_t>(value);
+}
+
+int32_t StrToInt(std::string_view text) {
+  if (auto value = TryStrToInt(text)) return *value;
+  throw EConvertError("'" + std::string(text) + "' is not a valid integer value");
+}
+
+std::string IntToStr(int64_t value) { return std::to_string(value); }
+
+}  // namespace kv

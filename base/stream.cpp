@@ -1,0 +1,139 @@
+#include "base/stream.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+#include "base/exception.h"
+
+namespace kv {
+
+void Stream::ReadBuffer(void* buffer, size_t count) {
+  if (count != 0 && Read(buffer, count) != count) throw EReadError("Stream read error");
+}
+
+void Stream::WriteBuffer(const void* buffer, size_t count) {
+  if (count != 0 && Write(buffer, count) != count) throw EWriteError("Stream write error");
+}
+
+// ---- MemoryStream -----------------------------------------------------------
+
+MemoryStream::MemoryStream(size_t max_size, std::string overflow_message)
+    : max_size_(max_size), overflow_message_(std::move(overflow_message)) {}
+
+void MemoryStream::CheckRoom(size_t size) const {
+  if (size > max_size_) throw EOutOfResources(overflow_message_);
+}
+
+size_t MemoryStream::Read(void* buffer, size_t count) {
+  if (position_ >= data_.size()) return 0;
+  size_t n = std::min(count, data_.size() - position_);
+  std::memcpy(buffer, data_.data() + position_, n);
+  position_ += n;
+  return n;
+}
+
+size_t MemoryStream::Write(const void* buffer, size_t count) {
+  if (count == 0) return 0;
+  if (count > max_size_ || position_ > max_size_ - count) throw EOutOfResources(overflow_message_);
+  size_t end = position_ + count;
+  if (end > data_.size()) data_.resize(end);
+  std::memcpy(data_.data() + position_, buffer, count);
+  position_ = end;
+  return count;
+}
+
+int64_t MemoryStream::Seek(int64_t offset, SeekOrigin origin) {
+  int64_t base = origin == SeekOrigin::Beginning ? 0
+               : origin == SeekOrigin::Current   ? static_cast<int64_t>(position_)
+                                                 : static_cast<int64_t>(data_.size());
+  int64_t target = base + offset;
+  position_ = target < 0 ? 0 : static_cast<size_t>(target);
+  return static_cast<int64_t>(position_);
+}
+
+void MemoryStream::SetSize(int64_t size) {
+  size_t n = size < 0 ? 0 : static_cast<size_t>(size);
+  CheckRoom(n);
+  data_.resize(n);
+  position_ = std::min(position_, n);
+}
+
+void MemoryStream::Reserve(int64_t total_size) {
+  if (total_size <= 0) return;
+  data_.reserve(std::min(static_cast<size_t>(total_size), max_size_));
+}
+
+// ---- FileStream -------------------------------------------------------------
+
+FileStream::FileStream(const std::string& path, Mode mode) {
+  if (mode == Mode::Create) {
+    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd_ < 0) {
+      int error = errno;
+      std::error_code ec;
+      std::string full = std::filesystem::absolute(path, ec).string();
+      if (ec) full = path;
+      throw EFCreateError("Cannot create file \"" + full + "\". " + std::strerror(error));
+    }
+  } else {
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) throw EReadError("Cannot open file \"" + path + "\". " + std::strerror(errno));
+  }
+}
+
+FileStream::~FileStream() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+void FileStream::Close() {
+  if (fd_ < 0) return;
+  int rc = ::close(fd_);
+  fd_ = -1;
+  if (rc != 0 && errno != EINTR) throw EWriteError("Stream write error");
+}
+
+size_t FileStream::Read(void* buffer, size_t count) {
+  size_t done = 0;
+  while (done < count) {
+    ssize_t n = ::read(fd_, static_cast<char*>(buffer) + done, count - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  return done;
+}
+
+size_t FileStream::Write(const void* buffer, size_t count) {
+  size_t done = 0;
+  while (done < count) {
+    ssize_t n = ::write(fd_, static_cast<const char*>(buffer) + done, count - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  return done;
+}
+
+int64_t FileStream::Seek(int64_t offset, SeekOrigin origin) {
+  int whence = origin == SeekOrigin::Beginning ? SEEK_SET : origin == SeekOrigin::Current ? SEEK_CUR : SEEK_END;
+  off_t at = ::lseek(fd_, static_cast<off_t>(offset), whence);
+  return at < 0 ? 0 : static_cast<int64_t>(at);
+}
+
+int64_t FileStream::Size() const {
+  struct stat st {};
+  if (::fstat(fd_, &st) != 0) return 0;
+  return static_cast<int64_t>(st.st_size);
+}
+
+void FileStream::SetSize(int64_t size) {
+  if (::ftruncate(fd_, static_cast<off_t>(size)) != 0) throw EWriteError("Stream write error");
+}
+
+}  // namespace kv

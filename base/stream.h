@@ -1,0 +1,90 @@
+#pragma once
+// Byte streams with a position: memory streams hold page bodies and buffers,
+// file streams let large bodies go to disk without passing through memory.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kv {
+
+enum class SeekOrigin { Beginning, Current, End };
+
+class Stream {
+ public:
+  virtual ~Stream() = default;
+
+  // Reads up to `count` bytes at the position; returns how many were read.
+  virtual size_t Read(void* buffer, size_t count) = 0;
+  // Writes `count` bytes at the position; returns how many were written.
+  virtual size_t Write(const void* buffer, size_t count) = 0;
+  virtual int64_t Seek(int64_t offset, SeekOrigin origin) = 0;
+  virtual int64_t Size() const = 0;
+  virtual void SetSize(int64_t size) = 0;
+
+  int64_t Position() const { return const_cast<Stream*>(this)->Seek(0, SeekOrigin::Current); }
+  void SetPosition(int64_t position) { Seek(position, SeekOrigin::Beginning); }
+
+  // All or nothing: raise EReadError / EWriteError when short.
+  void ReadBuffer(void* buffer, size_t count);
+  void WriteBuffer(const void* buffer, size_t count);
+  void WriteText(std::string_view text) { WriteBuffer(text.data(), text.size()); }
+
+  // Room the stream can make for a write about to come, a hint only.
+  virtual void Reserve(int64_t /*total_size*/) {}
+};
+
+class MemoryStream : public Stream {
+ public:
+  // A stream never grows past `max_size` bytes; a write that would make it
+  // grow further raises EOutOfResources with `overflow_message`.
+  explicit MemoryStream(size_t max_size = SIZE_MAX, std::string overflow_message = "Out of memory while expanding memory stream");
+
+  size_t Read(void* buffer, size_t count) override;
+  size_t Write(const void* buffer, size_t count) override;
+  int64_t Seek(int64_t offset, SeekOrigin origin) override;
+  int64_t Size() const override { return static_cast<int64_t>(data_.size()); }
+  void SetSize(int64_t size) override;
+  void Reserve(int64_t total_size) override;
+
+  const char* Data() const { return data_.data(); }
+  std::string_view View() const { return {data_.data(), data_.size()}; }
+  void Clear() { data_.clear(); position_ = 0; }
+  size_t MaxSize() const { return max_size_; }
+
+ private:
+  void CheckRoom(size_t size) const;
+
+  std::vector<char> data_;
+  size_t position_ = 0;
+  size_t max_size_;
+  std::string overflow_message_;
+};
+
+class FileStream : public Stream {
+ public:
+  enum class Mode { Create, Read };
+  // Create replaces any file of that name. Raises EFCreateError
+  // ("Cannot create file "PATH". REASON") or EReadError.
+  FileStream(const std::string& path, Mode mode);
+  ~FileStream() override;
+  FileStream(const FileStream&) = delete;
+  FileStream& operator=(const FileStream&) = delete;
+
+  size_t Read(void* buffer, size_t count) override;
+  size_t Write(const void* buffer, size_t count) override;
+  int64_t Seek(int64_t offset, SeekOrigin origin) override;
+  int64_t Size() const override;
+  void SetSize(int64_t size) override;
+
+  // Closes the file; a failure of the close (data that never reached the
+  // disk) raises EWriteError.
+  void Close();
+
+ private:
+  int fd_ = -1;
+};
+
+}  // namespace kv

@@ -1,0 +1,20 @@
+#pragma once
+// Runs a program of the build to its end and collects what it printed.
+
+#include <string>
+#include <vector>
+
+namespace kv::test {
+
+struct ProcessResult {
+  int exit_code = -1;
+  std::string out;
+  std::string err;
+};
+
+// `program` is a path relative to the build folder (KV_BUILD_DIR).
+ProcessResult RunBuildProgram(const std::string& program, const std::vector<std::string>& args);
+
+std::string BuildDir();
+
+}  // namespace kv::test

@@ -53,8 +53,7 @@ const std::array<char16_t, 256>& Cp1251Utf16Table() {
       UChar out[4];
       UErrorCode status = U_ZERO_ERROR;
       int32_t n = ucnv_toUChars(conv.get(), out, 4, &in, 1, &status);
-      t[b] = (U_SUCCESS(status) && n == 1 && out[0] != 0x1A) ? out[0] : (b == 0 ? 0 : 0xFFFD);
-      if (b == 0x1A) t[b] = 0x1A;
+      t[b] = U_SUCCESS(status) && n == 1 ? out[0] : 0xFFFD;
     }
     return t;
   }();

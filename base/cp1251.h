@@ -16,7 +16,7 @@ namespace kv {
 std::string Utf8ToCp1251(std::string_view utf8);
 
 // Every Windows-1251 byte has a UTF-8 form (0x98, which has no character,
-// becomes U+FFFD).
+// becomes the control U+0098, so that it survives the round trip).
 std::string Cp1251ToUtf8(std::string_view cp1251);
 
 // UTF-16 form of one Windows-1251 byte (built from ICU's mapping).

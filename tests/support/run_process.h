@@ -12,7 +12,7 @@ struct ProcessResult {
   std::string err;
 };
 
-// `program` is a path relative to the build folder (KV_BUILD_DIR).
+// `program` is a path relative to the build folder.
 ProcessResult RunBuildProgram(const std::string& program, const std::vector<std::string>& args);
 
 std::string BuildDir();

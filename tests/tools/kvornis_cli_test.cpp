@@ -1,1 +1,80 @@
+// kvornis-cli run as a program, the way scripts and users run it.
+
 #include <gtest/gtest.h>
+
+#include "tests/support/run_process.h"
+#include "tests/support/temp_dir.h"
+
+namespace kv::test {
+namespace {
+
+ProcessResult Cli(const std::vector<std::string>& args) { return RunBuildProgram("tools/kvornis-cli", args); }
+
+TEST(KvornisCli, CleansSortsPrintsAndSavesARealFile) {
+  TempDir dir;
+  WriteFileBytes(dir.File("in.txt"),
+                 "      5   -   ёж\n    351   -   кот\r\n     42   -   собака\r    351   -   кот\r\n");
+  ProcessResult r = Cli({"list=" + dir.File("in.txt"), "remdup", "sort", "print=list", "count",
+                         "save=" + dir.File("out"), "savekw=" + dir.File("kw.txt"), "print=grid"});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "status: Выполнено: удалено 1 дубликатов\n"
+            "status: Выполнено: удалено 1 дубликатов\n"
+            "    351   -   кот\n     42   -   собака\n      5   -   ёж\n"
+            "status: 3 кейвордов в списке\n"
+            "status: Сохранить в: " + dir.File("out.txt") + "\n"
+            "status: Сохранить в: " + dir.File("kw.txt") + "\n"
+            "Кейворд\tВсего запросов\nкот\t    351\nсобака\t     42\nёж\t      5\n");
+  EXPECT_EQ(ReadFileBytes(dir.File("out.txt")),
+            "    351   -   \xEA\xEE\xF2\r\n     42   -   \xF1\xEE\xE1\xE0\xEA\xE0\r\n      5   -   \xB8\xE6\r\n");
+  EXPECT_EQ(ReadFileBytes(dir.File("kw.txt")), "\xEA\xEE\xF2\r\n\xF1\xEE\xE1\xE0\xEA\xE0\r\n\xB8\xE6\r\n");
+}
+
+TEST(KvornisCli, RawModeReadsAndPrintsWindows1251Bytes) {
+  TempDir dir;
+  WriteFileBytes(dir.File("in.txt"), "    351   -   \xEA\xEE\xF2\r\n");
+  ProcessResult r = Cli({"--raw", "list=" + dir.File("in.txt"), "ltor", "print=grid"});
+  EXPECT_EQ(r.out, "status: \n\xCA\xE5\xE9\xE2\xEE\xF0\xE4\t\xC2\xF1\xE5\xE3\xEE \xE7\xE0\xEF\xF0\xEE\xF1\xEE\xE2\n\xEA\xEE\xF2\t    351\n");
+}
+
+TEST(KvornisCli, FailuresOfHandlersAreShownAndTheRunGoesOn) {
+  TempDir dir;
+  ProcessResult r = Cli({"save=" + dir.File("missing/x.txt"), "count", "save="});
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(r.out, "error: Cannot create file \"" + dir.File("missing/x.txt") +
+                       "\". No such file or directory.\n"
+                       "status: \n"
+                       "status: 0 кейвордов в списке\n"
+                       "status: Сохранить в: " + dir.File("missing/x.txt") + "\n");
+}
+
+TEST(KvornisCli, NumberFieldsClampWhenLeftAndRowsMustExist) {
+  ProcessResult r = Cli({"pages=5000", "min=abc", "row=3", "count"});
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(r.out, "error: Row 3 does not exist (the grid has 1 rows)\nstatus: 0 кейвордов в списке\n");
+}
+
+TEST(KvornisCli, NonUtf8ListFileIsRefusedWithAHint) {
+  TempDir dir;
+  WriteFileBytes(dir.File("cp.txt"), "\xEA\xEE\xF2\r\n");
+  ProcessResult r = Cli({"list=" + dir.File("cp.txt"), "count"});
+  EXPECT_EQ(r.out, "error: The file \"" + dir.File("cp.txt") +
+                       "\" is not UTF-8 text (use --raw for Windows-1251 files)\nstatus: 0 кейвордов в списке\n");
+}
+
+TEST(KvornisCli, BadArgumentsExitWith2AndRunNothing) {
+  TempDir dir;
+  const std::vector<std::vector<std::string>> bad = {
+      {}, {"count", "bogus"}, {"print=table"}, {"row=x"}, {"--frobnicate"}, {"save=" + dir.File("a.txt"), "count="},
+  };
+  for (const auto& args : bad) {
+    ProcessResult r = Cli(args);
+    EXPECT_EQ(r.exit_code, 2) << testing::PrintToString(args);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("usage: kvornis-cli"), std::string::npos);
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir.File("a.txt")));
+}
+
+}  // namespace
+}  // namespace kv::test

@@ -2,7 +2,9 @@
 // L <- R. The text list is the master copy; the grid rows are rebuilt from
 // its lines.
 
+#include <algorithm>
 #include <string_view>
+#include <thread>
 #include <unordered_set>
 #include <vector>
 
@@ -27,23 +29,17 @@ void TFormMain::ClearButtClick() {
 void TFormMain::RemDupButtClick() {
   // First occurrence wins; lines are equal only when identical byte for byte.
   const size_t count = MemoArea.LineCount();
-  std::vector<std::string> kept;
-  std::unordered_set<std::string_view> seen;
-  kept.reserve(count);
-  seen.reserve(count);
-  for (size_t a = 0; a < count; ++a) {
-    std::string line = MemoArea.Line(a);
-    if (seen.contains(line)) continue;
-    kept.push_back(std::move(line));
-    seen.insert(kept.back());  // kept never reallocates: reserved above
+  std::vector<size_t> kept;
+  {
+    std::unordered_set<std::string_view> seen;
+    seen.reserve(count);
+    for (size_t a = 0; a < count; ++a)
+      if (seen.insert(MemoArea.LineView(a)).second) kept.push_back(a);
   }
   StatusBar1.SetSimpleText(std::string("Выполнено: удалено "_w1251) + IntToStr(static_cast<int64_t>(count - kept.size())) +
                            std::string(" дубликатов"_w1251));
-  MemoArea.Clear();
-  for (size_t r = 0; r < kept.size(); ++r) {
-    MemoArea.Append(kept[r]);
-    FillGridRowFromLine(static_cast<int>(r) + 1, kept[r]);
-  }
+  MemoArea.KeepLines(kept);
+  for (size_t r = 0; r < kept.size(); ++r) FillGridRowFromLine(static_cast<int>(r) + 1, MemoArea.RawLine(r));
   StrGrid1.SetRowCount(static_cast<int>(kept.size()) + 1);
 }
 
@@ -55,6 +51,23 @@ struct SortEntry {
 };
 
 bool KeyLess(const SortEntry& a, const SortEntry& b) { return a.key < b.key; }
+
+// Collation keys are the costly part of a sort; a long list shares the work
+// among the processor's cores (the collator may be used from many threads).
+void ComputeSortKeys(std::vector<SortEntry>& list, const TextCollator& collator) {
+  constexpr size_t kLinesPerThread = 50'000;
+  size_t threads = std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()), 8);
+  threads = std::clamp<size_t>(list.size() / kLinesPerThread, 1, threads);
+  const size_t block = (list.size() + threads - 1) / threads;
+  auto work = [&](size_t part) {
+    size_t end = std::min(list.size(), (part + 1) * block);
+    for (size_t i = part * block; i < end; ++i) list[i].key = collator.SortKey(list[i].line);
+  };
+  std::vector<std::thread> helpers;
+  for (size_t part = 1; part < threads; ++part) helpers.emplace_back(work, part);
+  work(0);
+  for (auto& t : helpers) t.join();
+}
 
 // The quicksort of the sort tool, step for step, so that lines comparing
 // equal come out in the same order. The pivot is whatever entry currently
@@ -86,18 +99,15 @@ void QuickSort(std::vector<SortEntry>& list, long l, long r) {
 void TFormMain::SortButtClick() {
   const size_t n = MemoArea.LineCount();
   if (n == 0) return;
-  const TextCollator& collator = DefaultCollator();
   std::vector<SortEntry> list(n);
-  for (size_t i = 0; i < n; ++i) {
-    list[i].line = MemoArea.Line(i);
-    list[i].key = collator.SortKey(list[i].line);
-  }
+  for (size_t i = 0; i < n; ++i) list[i].line = MemoArea.Line(i);
+  ComputeSortKeys(list, DefaultCollator());
   if (n >= 2) QuickSort(list, 0, static_cast<long>(n) - 1);
   // Written back in reverse: the highest count first.
   for (size_t i = 0; i < n; ++i) {
-    const std::string& line = list[n - 1 - i].line;
-    MemoArea.ReplaceLine(i, line);
+    std::string& line = list[n - 1 - i].line;
     FillGridRowFromLine(static_cast<int>(i) + 1, line);
+    MemoArea.ReplaceLineTaking(i, std::move(line));
   }
 }
 

@@ -12,6 +12,23 @@ std::string TMemo::Line(size_t i) const {
   return line.size() <= kMaxLineRead ? line : line.substr(0, kMaxLineRead);
 }
 
+std::string_view TMemo::LineView(size_t i) const {
+  if (i >= lines_.size()) return {};
+  return std::string_view(lines_[i]).substr(0, kMaxLineRead);
+}
+
+void TMemo::KeepLines(const std::vector<size_t>& indices) {
+  std::vector<std::string> kept;
+  kept.reserve(indices.size());
+  for (size_t i : indices) {
+    kept.push_back(std::move(lines_.at(i)));
+    if (kept.back().size() > kMaxLineRead) kept.back().resize(kMaxLineRead);
+  }
+  lines_ = std::move(kept);
+  ends_with_line_end_ = !lines_.empty();
+  ++revision_;
+}
+
 bool TMemo::SplitLines(std::string_view text, std::vector<std::string>& out) {
   size_t start = 0;
   bool ended = false;
@@ -57,6 +74,21 @@ void TMemo::Append(std::string_view text) {
     if (had_line_end) piece += "\r\n";
     ends_with_line_end_ = SplitLines(piece, lines_);
   }
+  ++revision_;
+}
+
+void TMemo::ReplaceLineTaking(size_t i, std::string&& line) {
+  if (line.find_first_of("\r\n") != std::string::npos) return ReplaceLine(i, std::string_view(line));
+  if (i >= lines_.size()) return;
+  lines_[i] = std::move(line);
+  ++revision_;
+}
+
+void TMemo::AppendTaking(std::string&& line) {
+  if (line.find_first_of("\r\n") != std::string::npos || !(lines_.empty() || ends_with_line_end_))
+    return Append(std::string_view(line));
+  lines_.push_back(std::move(line));
+  ends_with_line_end_ = true;
   ++revision_;
 }
 

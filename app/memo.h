@@ -30,6 +30,15 @@ class TMemo {
 
   void ReplaceLine(size_t i, std::string_view text);
   void Append(std::string_view text);
+  // Line i as Line() reads it, without a copy (valid until the next change).
+  std::string_view LineView(size_t i) const;
+  // Keeps only the lines at `indices` (ascending), each cut as Line() reads
+  // it and ended by a line end: the text that clearing and appending those
+  // lines one by one would give, without copying them.
+  void KeepLines(const std::vector<size_t>& indices);
+  // The same, taking over a line without line breaks (bulk rewrites).
+  void ReplaceLineTaking(size_t i, std::string&& line);
+  void AppendTaking(std::string&& line);
   void Clear();
 
   // The text exactly as held: lines joined by CR LF, with a final CR LF when

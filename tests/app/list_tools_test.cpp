@@ -141,3 +141,26 @@ TEST_F(FormTest, LtoROnAnEmptyListWritesNoCell) {
 
 }  // namespace
 }  // namespace kv::test
+
+namespace kv::test {
+namespace {
+
+// Long lists have their collation keys made on several threads; the result
+// must still run from the highest count down.
+TEST_F(FormTest, SortOfALongListRunsFromTheHighestCountDown) {
+  std::string text;
+  const int n = 120'000;
+  for (int i = 0; i < n; ++i) {
+    std::string count = std::to_string((i * 7919) % 100'000);
+    text += std::string(7 - count.size(), ' ') + count + "   -   kw" + std::to_string(i % 13) + "\r\n";
+  }
+  form.MemoArea.SetText(text);
+  form.SortButtClick();
+  ASSERT_EQ(form.MemoArea.LineCount(), static_cast<size_t>(n));
+  for (size_t i = 1; i < form.MemoArea.LineCount(); ++i)
+    ASSERT_GE(CompareText(form.MemoArea.Line(i - 1), form.MemoArea.Line(i)), 0) << "at line " << i;
+  EXPECT_EQ(form.StrGrid1.Cell(0, n), form.MemoArea.Line(n - 1).substr(14));
+}
+
+}  // namespace
+}  // namespace kv::test

@@ -41,9 +41,16 @@ size_t MemoryStream::Read(void* buffer, size_t count) {
 size_t MemoryStream::Write(const void* buffer, size_t count) {
   if (count == 0) return 0;
   if (count > max_size_ || position_ > max_size_ - count) throw EOutOfResources(overflow_message_);
+  const char* bytes = static_cast<const char*>(buffer);
   size_t end = position_ + count;
-  if (end > data_.size()) data_.resize(end);
-  std::memcpy(data_.data() + position_, buffer, count);
+  if (position_ >= data_.size()) {
+    // Appending, the common case: no zero-filling before the copy.
+    data_.resize(position_);
+    data_.insert(data_.end(), bytes, bytes + count);
+  } else {
+    if (end > data_.size()) data_.resize(end);
+    std::memcpy(data_.data() + position_, bytes, count);
+  }
   position_ = end;
   return count;
 }

@@ -1,0 +1,35 @@
+#pragma once
+// The exchangeable transport under a connection. The connection buffers and
+// interprets; the transport only opens, waits, moves raw bytes and closes.
+
+#include <string>
+
+#include "net/component.h"
+
+namespace kv {
+
+class TIdIOHandler : public TIdComponent {
+ public:
+  explicit TIdIOHandler(Component* owner = nullptr) : TIdComponent(owner) {}
+
+  virtual void AcceptDone() {}
+  virtual void CloseTransport() {}
+  // Opens the transport to host:port, bound locally as given (empty address
+  // and port 0: any; both range ends non-zero: the first free port from the
+  // highest down). Timeout -1 or 0: plain blocking connect; otherwise a
+  // connect with that limit in ms (-2: none).
+  virtual void ConnectTransport(const std::string& /*host*/, int /*port*/, const std::string& /*bound_ip*/,
+                                int /*bound_port*/, int /*bound_port_min*/, int /*bound_port_max*/,
+                                int /*timeout*/) {}
+  virtual bool IsTransportOpen() = 0;
+  virtual void PrepareTransport() {}
+  // True when bytes (or the peer's close) can be read within the limit
+  // (ms; -2: none; 0: a poll).
+  virtual bool WaitReadable(int timeout) = 0;
+  // The platform call's result unchanged: bytes moved, 0, or -1. A closed
+  // transport raises EIdClosedSocket.
+  virtual int ReceiveSome(void* buffer, int count) = 0;
+  virtual int SendSome(const void* buffer, int count) = 0;
+};
+
+}  // namespace kv

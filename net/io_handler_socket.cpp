@@ -1,0 +1,146 @@
+#include "net/io_handler_socket.h"
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "net/antifreeze.h"
+#include "net/connect_thread.h"
+#include "net/exceptions.h"
+#include "net/socket_stack.h"
+
+namespace kv {
+
+namespace {
+constexpr int kConnectStepMs = 125;
+constexpr int kAntiFreezeConnectLimitMs = 120000;
+}  // namespace
+
+TIdIOHandlerSocket::TIdIOHandlerSocket(Component* owner) : TIdIOHandler(owner) {}
+
+// The binding goes first, while the stack this component keeps alive still
+// exists to close its socket.
+TIdIOHandlerSocket::~TIdIOHandlerSocket() { binding_.reset(); }
+
+void TIdIOHandlerSocket::CloseTransport() {
+  if (binding_) binding_->CloseSocket();
+}
+
+void TIdIOHandlerSocket::PrepareTransport() {
+  if (!binding_)
+    binding_ = std::make_unique<TIdSocketHandle>();
+  else
+    binding_->Reset();
+}
+
+void TIdIOHandlerSocket::ConnectTransport(const std::string& host, int port, const std::string& bound_ip,
+                                          int bound_port, int bound_port_min, int bound_port_max, int timeout) {
+  if (!binding_) PrepareTransport();
+  std::string target_host = host;
+  int target_port = port;
+  ConnectTarget(target_host, target_port);
+
+  binding_->AllocateSocket();
+  binding_->IP = bound_ip;
+  binding_->Port = bound_port;
+  binding_->ClientPortMin = bound_port_min;
+  binding_->ClientPortMax = bound_port_max;
+  binding_->Bind();
+
+  TIdStack& stack = *GStack();
+  if (!TIdStack::IsDottedAddress(target_host)) ReportStatus(hsResolving, {target_host});
+  binding_->RemoteIP = stack.HostToDottedAddress(target_host);
+  binding_->RemotePort = target_port;
+
+  if (!UseNagle) {
+    int one = 1;
+    stack.CheckSocketResult(binding_->SetSockOpt(Id_IPPROTO_TCP, Id_TCP_NODELAY, &one, sizeof one));
+  }
+  ReportStatus(hsConnecting, {binding_->RemoteIP});
+
+  if (timeout == -1 || timeout == 0) {
+    if (TIdAntiFreezeBase::AntiFreezeInUse())
+      ConnectWithTimeout(kAntiFreezeConnectLimitMs);
+    else
+      stack.CheckSocketResult(binding_->Connect(Id_PF_INET));
+  } else {
+    ConnectWithTimeout(timeout);
+  }
+  binding_->UpdateBindingLocal();
+  binding_->UpdateBindingPeer();
+  Handshake(host, port);
+}
+
+void TIdIOHandlerSocket::ConnectWithTimeout(int timeout) {
+  TIdConnectThread thread(binding_.get());
+  thread.Start();
+  int step = kConnectStepMs;
+  if (TIdAntiFreezeBase::AntiFreezeInUse()) step = std::min(TIdAntiFreezeBase::IdleTimeOutOrDefault(step), step);
+  step = std::max(step, 1);
+
+  const bool unlimited = timeout == IdTimeoutInfinite;
+  int remaining = unlimited ? step + 1 : timeout;
+  auto sleep = [](int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); };
+  while (remaining > step) {
+    // Steps are short enough that a finished connect is noticed soon; a
+    // finished thread ends the wait at the next look.
+    for (int waited = 0; waited < step && !thread.Finished(); waited += 5) sleep(std::min(5, step - waited));
+    remaining = unlimited ? step + 1 : remaining - step;
+    TIdAntiFreezeBase::RunAntiFreeze(true);
+    if (thread.Finished()) {
+      remaining = 0;
+      break;
+    }
+  }
+  for (int waited = 0; waited < remaining && !thread.Finished(); waited += 5) sleep(std::min(5, remaining - waited));
+
+  if (!thread.Finished()) {
+    thread.Terminate();
+    thread.WaitFor();
+    CloseTransport();
+    throw EIdConnectTimeout();
+  }
+  thread.WaitFor();
+  if (!thread.ErrorText().empty()) throw EIdConnectException(thread.ErrorText());
+}
+
+bool TIdIOHandlerSocket::IsTransportOpen() { return binding_ && binding_->HandleOpen(); }
+
+bool TIdIOHandlerSocket::WaitReadable(int timeout) {
+  if (!IsTransportOpen()) throw EIdConnClosedGracefully();
+  if (TIdAntiFreezeBase::AntiFreezeInUse()) {
+    // Wait in slices so that the application is served between them.
+    int idle = std::max(TIdAntiFreezeBase::IdleTimeOutOrDefault(250), 1);
+    if (timeout == IdTimeoutInfinite) {
+      for (;;) {
+        bool readable = binding_->Readable(idle);
+        TIdAntiFreezeBase::RunAntiFreeze(!readable);
+        if (readable) return true;
+        // The application may have closed the connection meanwhile.
+        if (!IsTransportOpen()) throw EIdConnClosedGracefully();
+      }
+    }
+    if (timeout > idle) {
+      bool readable = binding_->Readable(timeout - idle);
+      TIdAntiFreezeBase::RunAntiFreeze(!readable);
+      if (readable) return true;
+      if (!IsTransportOpen()) throw EIdConnClosedGracefully();
+      timeout = idle;
+    }
+  }
+  bool readable = binding_->Readable(timeout);
+  TIdAntiFreezeBase::RunAntiFreeze(!readable);
+  return readable;
+}
+
+int TIdIOHandlerSocket::ReceiveSome(void* buffer, int count) {
+  if (!IsTransportOpen()) throw EIdClosedSocket();
+  return binding_->Recv(buffer, count);
+}
+
+int TIdIOHandlerSocket::SendSome(const void* buffer, int count) {
+  if (!IsTransportOpen()) throw EIdClosedSocket();
+  return binding_->Send(buffer, count);
+}
+
+}  // namespace kv

@@ -1,0 +1,211 @@
+// The connection's life: transport and intercept references, the one
+// receive path, noticing the peer's close, and closing.
+
+#include "net/tcp_connection.h"
+
+#include <algorithm>
+
+#include "net/exceptions.h"
+#include "net/io_handler_socket.h"
+#include "net/socket_errors.h"
+#include "net/socket_stack.h"
+
+namespace kv {
+
+TIdTCPConnection::TIdTCPConnection(Component* owner)
+    : TIdComponent(owner),
+      greeting_(std::make_unique<TIdRFCReply>()),
+      input_buffer_(std::make_unique<TIdManagedBuffer>()),
+      last_reply_(std::make_unique<TIdRFCReply>()),
+      recv_buffer_(std::make_unique<TIdSimpleBuffer>()) {
+  // Read progress counts the bytes handed to the caller, not the bytes
+  // received: every removal from the input buffer reports its size.
+  input_buffer_->OnRemove = [this](TIdSimpleBuffer*, int64_t count) { ReportWork(wmRead, count); };
+}
+
+TIdTCPConnection::~TIdTCPConnection() {
+  try {
+    DropSocket();
+  } catch (...) {
+    // An intercept's disconnect handler failing must not escape a destructor.
+  }
+  FreeOwnedIOHandler();
+  if (io_handler_) io_handler_->RemoveFreeNotification(this);
+  if (intercept_) intercept_->RemoveFreeNotification(this);
+  input_buffer_->OnRemove = nullptr;
+}
+
+// ---- references ---------------------------------------------------------------
+
+void TIdTCPConnection::FreeOwnedIOHandler() {
+  if (!owns_io_handler_ || !io_handler_) {
+    owns_io_handler_ = false;
+    return;
+  }
+  TIdIOHandler* handler = io_handler_;
+  io_handler_ = nullptr;
+  socket_handler_ = nullptr;
+  owns_io_handler_ = false;
+  delete handler;
+}
+
+void TIdTCPConnection::SetIOHandler(TIdIOHandler* handler) {
+  if (handler == io_handler_) return;   // re-assigning must not free the one kept
+  if (owns_io_handler_) {
+    FreeOwnedIOHandler();
+  } else if (io_handler_) {
+    io_handler_->RemoveFreeNotification(this);
+  }
+  io_handler_ = handler;
+  socket_handler_ = dynamic_cast<TIdIOHandlerSocket*>(handler);
+  if (handler) handler->FreeNotification(this);
+}
+
+void TIdTCPConnection::SetIntercept(TIdConnectionIntercept* intercept) {
+  if (intercept_ && intercept_ != intercept) intercept_->RemoveFreeNotification(this);
+  intercept_ = intercept;
+  if (intercept_) intercept_->FreeNotification(this);
+}
+
+void TIdTCPConnection::Notification(Component* component, Operation operation) {
+  TIdComponent::Notification(component, operation);
+  if (operation != Operation::opRemove) return;
+  if (component == io_handler_) {
+    io_handler_ = nullptr;
+    socket_handler_ = nullptr;
+    owns_io_handler_ = false;
+  }
+  if (component == intercept_) intercept_ = nullptr;
+}
+
+// ---- closing ------------------------------------------------------------------
+
+void TIdTCPConnection::NotifyDisconnected() {
+  if (OnDisconnected) OnDisconnected(this);
+}
+
+void TIdTCPConnection::ResetInput() {
+  input_buffer_->Clear();
+  peer_closed_ = false;
+}
+
+void TIdTCPConnection::DropSocket() {
+  if (!io_handler_) return;
+  peer_closed_ = true;
+  try {
+    if (intercept_) intercept_->Disconnect();
+  } catch (...) {
+    io_handler_->CloseTransport();   // the socket goes whatever the intercept did
+    throw;
+  }
+  io_handler_->CloseTransport();
+}
+
+void TIdTCPConnection::Disconnect() {
+  ReportStatus(hsDisconnecting);
+  DropSocket();
+  if (owns_io_handler_) FreeOwnedIOHandler();
+  NotifyDisconnected();
+  ReportStatus(hsDisconnected);
+}
+
+void TIdTCPConnection::CheckPeerClosed(bool raise_if_closed, bool ignore_buffer) {
+  bool disconnected;
+  if (peer_closed_ || !io_handler_) {
+    disconnected = io_handler_ != nullptr;
+    // The close is noticed once: the socket is still open only the first
+    // time round.
+    if (io_handler_ && io_handler_->IsTransportOpen()) {
+      DropSocket();
+      ReportStatus(hsDisconnected);
+      NotifyDisconnected();
+    }
+  } else {
+    disconnected = !io_handler_->IsTransportOpen();
+  }
+  if (disconnected && raise_if_closed && (ignore_buffer || input_buffer_->Length() == 0))
+    throw EIdConnClosedGracefully();
+}
+
+void TIdTCPConnection::ProbePeerClosed(bool raise_if_closed) { FillInputBuffer(raise_if_closed, 1, false); }
+
+bool TIdTCPConnection::Connected() {
+  CheckPeerClosed(false, false);
+  return io_handler_ && io_handler_->IsTransportOpen();
+}
+
+// ---- receiving ----------------------------------------------------------------
+
+int TIdTCPConnection::EffectiveTimeout(int timeout) const {
+  if (timeout != IdTimeoutDefault) return timeout;
+  return ReadTimeout == 0 ? IdTimeoutInfinite : ReadTimeout;
+}
+
+void TIdTCPConnection::DropAndRaiseSocketError() {
+  // The code was kept by the check before the socket goes, so that the
+  // close cannot change what is reported.
+  int code = GStack()->LastError();
+  DropSocket();
+  GStack()->ThrowSocketError(code);
+}
+
+int TIdTCPConnection::FillInputBuffer(bool raise_if_closed, int timeout, bool raise_on_timeout) {
+  timeout = EffectiveTimeout(timeout);
+  CheckPeerClosed(raise_if_closed, false);
+  if (!Connected()) {
+    if (raise_if_closed) throw EIdNotConnected();
+    return 0;
+  }
+  int n = 0;
+  do {
+    if (!io_handler_->WaitReadable(timeout)) {
+      if (raise_on_timeout) throw EIdReadTimeout();
+      return -1;
+    }
+    const int size = std::max(RecvBufferSize, 1);
+    // Without an intercept the bytes are received straight into the input
+    // buffer's free end; an intercept needs them on their own first.
+    const bool direct = intercept_ == nullptr;
+    char* target = nullptr;
+    if (io_handler_) {
+      if (direct) {
+        target = input_buffer_->PrepareAppend(static_cast<size_t>(size));
+      } else {
+        recv_buffer_->SetSize(size);
+        target = recv_buffer_->Memory();
+      }
+      n = io_handler_->ReceiveSome(target, size);
+    } else {
+      if (raise_if_closed) throw EIdNotConnected();
+      n = 0;
+    }
+    peer_closed_ = n == 0;
+    if (n != 0 && GStack()->CheckSocketResult(n, {Id_WSAESHUTDOWN, Id_WSAECONNABORTED})) {
+      n = 0;
+      int code = GStack()->LastError();
+      if (io_handler_) DropSocket();
+      // Bytes already buffered stay readable; the failure is reported when
+      // there are none.
+      if (input_buffer_->Length() == 0) GStack()->ThrowSocketError(code);
+    }
+    if (n > 0) {
+      if (!direct) {
+        recv_buffer_->SetSize(n);
+        recv_buffer_->SetPosition(0);
+        intercept_->Receive(*recv_buffer_);
+        n = static_cast<int>(recv_buffer_->Size());
+        target = recv_buffer_->Memory();
+      }
+      if (ASCIIFilter)
+        for (int i = 0; i < n; ++i) target[i] = static_cast<char>(target[i] & 0x7F);
+      if (direct)
+        input_buffer_->CommitAppend(static_cast<size_t>(n));
+      else
+        input_buffer_->Append(target, static_cast<size_t>(n));
+    }
+    CheckPeerClosed(raise_if_closed, false);
+  } while (n == 0 && Connected());
+  return n;
+}
+
+}  // namespace kv

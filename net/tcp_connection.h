@@ -1,0 +1,163 @@
+#pragma once
+// The blocking, buffered TCP connection. Every byte sent leaves through
+// WriteBytes and every byte received arrives through FillInputBuffer into
+// the input buffer; all reads take their bytes from that buffer, so bytes
+// that came early are never lost between calls. The connection drives an
+// exchangeable transport (TIdIOHandler) and never touches a socket itself.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/stream.h"
+#include "net/buffers.h"
+#include "net/component.h"
+#include "net/intercept.h"
+#include "net/io_handler.h"
+#include "net/rfc_reply.h"
+
+namespace kv {
+
+class TIdIOHandlerSocket;
+
+enum TIdMaxLineAction { maException = 0, maSplit = 1 };
+
+// A time limit of -1 means the connection's ReadTimeout (0 there: none);
+// -2 means no limit.
+class TIdTCPConnection : public TIdComponent {
+ public:
+  explicit TIdTCPConnection(Component* owner = nullptr);
+  ~TIdTCPConnection() override;
+
+  // ---- settings -------------------------------------------------------------
+  bool ASCIIFilter = false;                 // clear bit 7 of received bytes
+  TIdMaxLineAction MaxLineAction = maException;
+  int MaxLineLength = 16384;                // 0: no limit
+  int ReadTimeout = 0;                      // ms; 0: wait without limit
+  int RecvBufferSize = 32768;               // one receive; ReadToStream chunk
+  int SendBufferSize = 32768;               // WriteFromStream block
+  TIdNotifyEvent OnDisconnected;
+
+  // The transport. Assigning one frees a transport that Connect made.
+  TIdIOHandler* IOHandler() const { return io_handler_; }
+  void SetIOHandler(TIdIOHandler* handler);
+  // The transport when it is a socket transport, else null.
+  TIdIOHandlerSocket* SocketHandler() const { return socket_handler_; }
+  bool OwnsIOHandler() const { return owns_io_handler_; }
+  TIdConnectionIntercept* Intercept() const { return intercept_; }
+  void SetIntercept(TIdConnectionIntercept* intercept);
+
+  // ---- state ----------------------------------------------------------------
+  // Set when a receive or send moved 0 bytes and by DropSocket; cleared by
+  // ResetInput and by every receive that brings data.
+  bool PeerClosed() const { return peer_closed_; }
+  bool LastLineSplit() const { return last_line_split_; }
+  bool LastLineTimedOut() const { return last_line_timed_out_; }
+  TIdManagedBuffer& InputBuffer() { return *input_buffer_; }
+  TIdRFCReply& LastReply() { return *last_reply_; }
+  TIdRFCReply& Greeting() { return *greeting_; }
+
+  // ---- connection -----------------------------------------------------------
+  virtual void NotifyDisconnected();
+  // Empties the input buffer and clears PeerClosed.
+  virtual void ResetInput();
+  // Notices a peer close once: the socket is dropped, hsDisconnected is
+  // reported and OnDisconnected called a single time, and buffered bytes
+  // stay readable. Raises EIdConnClosedGracefully when disconnected and
+  // `raise_if_closed`, if the buffer is empty or `ignore_buffer` is set.
+  virtual void CheckPeerClosed(bool raise_if_closed, bool ignore_buffer);
+  // A 1 ms look that takes in what has arrived and notices a close.
+  virtual void ProbePeerClosed(bool raise_if_closed);
+  virtual bool Connected();
+  // Orderly close: hsDisconnecting, DropSocket, free an owned transport,
+  // OnDisconnected, hsDisconnected.
+  virtual void Disconnect();
+  // Close without reports.
+  virtual void DropSocket();
+
+  // ---- receiving ------------------------------------------------------------
+  // The one receive path: bytes appended (> 0), 0 when the peer closed or
+  // there is no transport, -1 on a timeout that does not raise.
+  virtual int FillInputBuffer(bool raise_if_closed, int timeout, bool raise_on_timeout);
+  // A line without its terminator (empty terminator: LF, and a CR before
+  // the LF goes too). Maximum -1: MaxLineLength. A peer close before a
+  // complete line returns "" with LastLineTimedOut set and leaves the
+  // partial line buffered.
+  virtual std::string ReadLn(std::string_view terminator = {}, int timeout = -1, int max_length = -1);
+  // ReadLn until a line that is not empty once trimmed, at most `tries`
+  // times; the trimmed line or "".
+  std::string ReadLnSkipEmpty(int tries);
+  // Exactly `count` bytes; a close before they arrive raises
+  // EIdConnClosedGracefully and leaves the partial bytes buffered.
+  void ReadExact(void* buffer, int64_t count);
+  // byte_count >= 0: that many bytes. -1 without `read_until_closed`: a
+  // 4-byte length in network order comes first. `read_until_closed`: until
+  // the peer closes, without an exception for the close.
+  void ReadToStream(Stream& stream, int64_t byte_count = -1, bool read_until_closed = false);
+  // One fill attempt, then everything buffered.
+  std::string ReadAvailable();
+  virtual std::string ReadAllUntilClosed();
+  int32_t ReadInt32(bool convert = true);
+
+  // ---- sending --------------------------------------------------------------
+  // The one send path. With write buffering open (and not `write_now`) the
+  // bytes are collected instead.
+  void WriteBytes(const void* buffer, int64_t count, bool write_now = false);
+  virtual void WriteText(std::string_view text);
+  virtual void WriteLine(std::string_view text);
+  void WriteInt32(int32_t value, bool convert = true);
+  // From the position (or from 0) to the end, or `byte_count` bytes.
+  virtual void WriteFromStream(Stream& stream, bool from_start = true, int64_t byte_count = 0,
+                               bool send_byte_count = false);
+  // The file's bytes; the result is the file's size.
+  virtual int64_t WriteFileContents(const std::string& file_name, bool allow_platform_send = true);
+
+  // Write buffering: a threshold > 0 sends a block of that many bytes each
+  // time that many are collected; -1 or 0 sends only on demand.
+  void OpenWriteBuffering(int threshold = -1);
+  void FlushWriteBuffering(int64_t byte_count = -1);
+  void CloseWriteBuffering();   // flush all, then drop the buffer, also on failure
+  void ClearWriteBuffering();
+  bool WriteBufferingOpen() const { return write_buffer_ != nullptr; }
+
+  // ---- numeric replies of line protocols -------------------------------------
+  // The code when the list is empty or holds it; otherwise RaiseReplyError.
+  virtual int CheckReplyCode(int code, const std::vector<int>& allowed);
+  // Reads one (possibly multi-line "NNN-") reply into LastReply and checks
+  // its code; an empty list accepts any code. Raises EIdProtocolReplyError.
+  virtual int ReadReply(const std::vector<int>& allowed = {});
+  [[noreturn]] virtual void RaiseReplyError();
+  virtual int SendCommand(std::string_view text, const std::vector<int>& allowed = {});
+
+ protected:
+  void Notification(Component* component, Operation operation) override;
+  // The caller's read time limit resolved: -1 -> ReadTimeout, 0 -> none.
+  int EffectiveTimeout(int timeout) const;
+  // Drops the socket after an accepted send or receive failure and raises
+  // EIdSocketError for the stack's kept error code.
+  [[noreturn]] void DropAndRaiseSocketError();
+  void SendNow(const void* buffer, int64_t count);
+  void MarkOwnsIOHandler(bool owns) { owns_io_handler_ = owns; }
+
+  bool peer_closed_ = false;
+  bool last_line_split_ = false;
+  bool last_line_timed_out_ = false;
+
+ private:
+  void FreeOwnedIOHandler();
+
+  std::unique_ptr<TIdRFCReply> greeting_;
+  bool owns_io_handler_ = false;
+  std::unique_ptr<TIdManagedBuffer> input_buffer_;
+  TIdConnectionIntercept* intercept_ = nullptr;
+  TIdIOHandler* io_handler_ = nullptr;
+  std::unique_ptr<TIdRFCReply> last_reply_;
+  std::unique_ptr<TIdSimpleBuffer> recv_buffer_;
+  TIdIOHandlerSocket* socket_handler_ = nullptr;
+  std::unique_ptr<TIdSimpleBuffer> write_buffer_;
+  int write_threshold_ = 0;
+};
+
+}  // namespace kv

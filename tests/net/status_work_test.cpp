@@ -14,6 +14,7 @@
 #include "net/component.h"
 #include "net/socket_stack.h"
 #include "net/tcp_client.h"
+#include "tests/net/stack_listener.h"
 
 namespace kv {
 namespace {
@@ -172,28 +173,8 @@ TEST(WorkEvents, WritesOutsideAConnectionRaiseAndCloseTheirRun) {
 
 // ---- status of a real connect ------------------------------------------------------
 
-class LoopbackListener {
- public:
-  LoopbackListener() {
-    TIdStack& stack = *GStack();
-    handle_ = stack.NewSocket(Id_SOCK_STREAM, 0);
-    stack.CheckSocketResult(stack.SockBind(handle_, Id_PF_INET, "127.0.0.1", 0));
-    stack.CheckSocketResult(stack.SockListen(handle_, 8));
-    int family = 0;
-    std::string ip;
-    stack.SockLocalName(handle_, family, ip, port_);
-  }
-  ~LoopbackListener() { GStack()->SockClose(handle_); }
-  int Port() const { return port_; }
-
- private:
-  TIdComponent keep_stack_;
-  TIdStackSocketHandle handle_ = Id_INVALID_SOCKET;
-  int port_ = 0;
-};
-
 TEST(StatusReports, ConnectAndDisconnectReportInOrder) {
-  LoopbackListener listener;
+  StackListener listener;
   struct Case {
     const char* host;
     Lines expected;
@@ -255,7 +236,7 @@ TEST(AntiFreeze, RunsOnlyOnTheMainThreadWhenActiveAndAsAsked) {
 }
 
 TEST(AntiFreeze, ServesTheApplicationWhileAReadWaits) {
-  LoopbackListener listener;
+  StackListener listener;
   CountingAntiFreeze anti_freeze;
   anti_freeze.IdleTimeOut = 20;
   TIdTCPClient client;

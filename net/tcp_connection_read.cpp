@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "base/text.h"
+#include "base/text_tokens.h"
 #include "net/exceptions.h"
 #include "net/socket_stack.h"
 #include "net/tcp_connection.h"
@@ -20,25 +21,6 @@ namespace {
 // Bodies announce their length before a byte of them arrives; a stream is
 // prepared for at most this much up front and grows as the data comes.
 constexpr int64_t kMaxPresize = int64_t{64} * 1024 * 1024;
-
-// Blanks and control characters at both ends.
-std::string TrimControls(std::string_view text) {
-  size_t first = 0;
-  size_t last = text.size();
-  while (first < last && static_cast<unsigned char>(text[first]) <= ' ') ++first;
-  while (last > first && static_cast<unsigned char>(text[last - 1]) <= ' ') --last;
-  return std::string(text.substr(first, last - first));
-}
-
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i] >= 'a' && a[i] <= 'z' ? static_cast<char>(a[i] - 32) : a[i];
-    char y = b[i] >= 'a' && b[i] <= 'z' ? static_cast<char>(b[i] - 32) : b[i];
-    if (x != y) return false;
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -95,7 +77,7 @@ std::string TIdTCPConnection::ReadLn(std::string_view terminator, int timeout, i
 
 std::string TIdTCPConnection::ReadLnSkipEmpty(int tries) {
   std::string line;
-  for (int i = 0; i < tries && line.empty(); ++i) line = TrimControls(ReadLn());
+  for (int i = 0; i < tries && line.empty(); ++i) line = Trim(ReadLn());
   return line;
 }
 
@@ -223,11 +205,11 @@ int TIdTCPConnection::ReadReply(const std::vector<int>& allowed) {
     for (;;) {
       lines.push_back(ReadLnSkipEmpty(INT_MAX));
       const std::string& line = lines.back();
-      if (line.size() < 4 || EqualsIgnoreCase(std::string_view(line).substr(0, 4), end_marker)) break;
+      if (line.size() < 4 || SameTextAscii(std::string_view(line).substr(0, 4), end_marker)) break;
     }
   }
   last_reply_->Clear();
-  std::string code = TrimControls(Copy(lines.front(), 1, 4));
+  std::string code = Trim(Copy(lines.front(), 1, 4));
   if (code.size() == 4 && code[3] == '-') code.resize(3);
   last_reply_->SetTextCode(code);
   for (const std::string& line : lines) last_reply_->Text.push_back(Copy(line, 5, static_cast<long>(line.size())));

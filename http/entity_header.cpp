@@ -1,0 +1,90 @@
+#include "http/entity_header.h"
+
+#include "base/int_conversion.h"
+#include "http/internet_date.h"
+
+namespace kv {
+
+TIdEntityHeaderInfo::TIdEntityHeaderInfo() {
+  HeaderLines.FoldWidth = 1024;
+  // Not virtual here on purpose: each derived constructor resets its own.
+  TIdEntityHeaderInfo::ResetFields();
+}
+
+void TIdEntityHeaderInfo::ResetFields() {
+  HeaderLines.Clear();
+  Connection.clear();
+  ContentEncoding.clear();
+  ContentLanguage.clear();
+  ContentLength = -1;
+  ContentRangeEnd = 0;
+  ContentRangeStart = 0;
+  ContentType = "text/html";
+  ContentVersion.clear();
+  Date = 0;
+  Expires = 0;
+  LastModified = 0;
+}
+
+void TIdEntityHeaderInfo::ComposeEntityLines() {
+  HeaderLines.Clear();
+  if (!Connection.empty()) HeaderLines.SetValueOf("Connection", Connection);
+  if (!ContentVersion.empty()) HeaderLines.SetValueOf("Content-Version", ContentVersion);
+  if (!ContentEncoding.empty()) HeaderLines.SetValueOf("Content-Encoding", ContentEncoding);
+  if (!ContentLanguage.empty()) HeaderLines.SetValueOf("Content-Language", ContentLanguage);
+  if (!ContentType.empty()) HeaderLines.SetValueOf("Content-Type", ContentType);
+  if (ContentLength >= 0) HeaderLines.SetValueOf("Content-Length", IntToStr(ContentLength));
+  if (!CacheControl.empty()) HeaderLines.SetValueOf("Cache-control", CacheControl);
+  if (Date > 0) HeaderLines.SetValueOf("Date", InternetDateText(Date));
+  if (Expires > 0) HeaderLines.SetValueOf("Expires", InternetDateText(Expires));
+  if (!Pragma.empty()) HeaderLines.SetValueOf("Pragma", Pragma);
+  if (!CustomHeaders.Empty()) HeaderLines.SetText(HeaderLines.Text() + CustomHeaders.Text());
+}
+
+void TIdEntityHeaderInfo::ComposeHeaders() { ComposeEntityLines(); }
+
+void TIdEntityHeaderInfo::ParseEntityFields() {
+  Connection = HeaderLines.ValueOf("Connection");
+  ContentVersion = HeaderLines.ValueOf("Content-Version");
+  ContentEncoding = HeaderLines.ValueOf("Content-Encoding");
+  ContentLanguage = HeaderLines.ValueOf("Content-Language");
+  ContentType = HeaderLines.ValueOf("Content-Type");
+  SetContentLength(TryStrToInt(HeaderLines.ValueOf("Content-Length")).value_or(-1));
+  Date = InternetDateToLocal(HeaderLines.ValueOf("Date"));
+  LastModified = InternetDateToLocal(HeaderLines.ValueOf("Last-Modified"));
+  // "Expires" may be a number of seconds from now instead of a date.
+  const std::string expires = HeaderLines.ValueOf("Expires");
+  const auto seconds = TryStrToInt(expires);
+  if (seconds && *seconds != -1) {
+    Expires = Now() + *seconds / kSecondsPerDay;
+  } else {
+    Expires = InternetDateToLocal(expires);
+  }
+  Pragma = HeaderLines.ValueOf("Pragma");
+}
+
+void TIdEntityHeaderInfo::ParseHeaders() { ParseEntityFields(); }
+
+void TIdEntityHeaderInfo::CopyEntityFieldsTo(TIdEntityHeaderInfo& destination) const {
+  destination.HeaderLines.AssignLines(HeaderLines);
+  destination.ContentEncoding = ContentEncoding;
+  destination.ContentLanguage = ContentLanguage;
+  destination.ContentLength = ContentLength;
+  destination.ContentRangeEnd = ContentRangeEnd;
+  destination.ContentRangeStart = ContentRangeStart;
+  destination.ContentType = ContentType;
+  destination.ContentVersion = ContentVersion;
+  destination.Date = Date;
+  destination.Expires = Expires;
+  destination.LastModified = LastModified;
+}
+
+void TIdEntityHeaderInfo::AssignTo(Persistent& destination) const {
+  if (auto* entity = dynamic_cast<TIdEntityHeaderInfo*>(&destination)) {
+    CopyEntityFieldsTo(*entity);
+    return;
+  }
+  Persistent::AssignTo(destination);
+}
+
+}  // namespace kv

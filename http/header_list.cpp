@@ -1,0 +1,138 @@
+#include "http/header_list.h"
+
+#include "base/text_tokens.h"
+#include "http/folding.h"
+
+namespace kv {
+namespace {
+
+// CR and LF that do not introduce a folded continuation become blanks.
+std::string NeutraliseLineBreaks(std::string_view value) {
+  std::string result(value);
+  for (size_t i = 0; i < result.size(); ++i) {
+    if (result[i] != '\r' && result[i] != '\n') continue;
+    const bool fold = result[i] == '\r' && i + 2 < result.size() && result[i + 1] == '\n' &&
+                      (result[i + 2] == ' ' || result[i + 2] == '\t');
+    if (fold) {
+      i += 2;
+    } else {
+      result[i] = ' ';
+    }
+  }
+  return result;
+}
+
+}  // namespace
+
+bool TIdHeaderList::IsContinuationLine(std::string_view line) noexcept {
+  return !line.empty() && (line.front() == ' ' || line.front() == '\t');
+}
+
+size_t TIdHeaderList::NameLength(std::string_view line) const noexcept {
+  std::string_view separator = TrimRightView(ValueSeparator);
+  if (separator.empty()) return std::string_view::npos;
+  return line.find(separator);
+}
+
+std::string_view TIdHeaderList::NameView(std::string_view line) const noexcept {
+  size_t length = NameLength(line);
+  return length == std::string_view::npos ? std::string_view() : line.substr(0, length);
+}
+
+int TIdHeaderList::IndexOfHeader(std::string_view name) const {
+  for (int i = 0; i < Count(); ++i)
+    if (SameTextAscii(NameView((*this)[i]), name)) return i;
+  return -1;
+}
+
+std::string TIdHeaderList::NameOfLine(int index) const {
+  if (index < 0 || index >= Count()) return {};
+  const std::string& line = (*this)[index];
+  size_t length = NameLength(line);
+  if (length == std::string_view::npos) return {};
+  std::string name = line.substr(0, length);
+  return CaseSensitiveNames ? name : UpperCaseAscii(name);
+}
+
+std::string TIdHeaderList::ValueOfLine(int index) const {
+  if (index < 0 || index >= Count()) return {};
+  const std::string& line = (*this)[index];
+  size_t length = NameLength(line);
+  // The value starts after the name and its ":"; a line without ":" has an
+  // empty name, so its value starts at its second character.
+  size_t start = (length == std::string_view::npos ? 0 : length) + 1;
+  std::string value(TrimView(start < line.size() ? std::string_view(line).substr(start) : std::string_view()));
+  if (UnfoldOnRead) {
+    for (int next = index + 1; next < Count() && IsContinuationLine((*this)[next]); ++next) {
+      value.erase(TrimRightView(value).size());
+      value += ' ';
+      value += TrimView((*this)[next]);
+    }
+  }
+  return Trim(value);
+}
+
+void TIdHeaderList::SetValueOf(std::string_view name, std::string_view value) {
+  int index = IndexOfHeader(name);
+  if (value.empty()) {
+    if (index < 0) return;
+    if (FoldOnWrite) DeleteContinuations(index);
+    Delete(index);
+    return;
+  }
+  if (index < 0) {
+    Add(std::string());
+    index = Count() - 1;
+  }
+  std::string line = std::string(name) + ValueSeparator + NeutraliseLineBreaks(value);
+  if (FoldOnWrite) {
+    DeleteContinuations(index);
+    ReplaceFolded(line, index);
+  } else {
+    Put(index, std::move(line));
+  }
+}
+
+void TIdHeaderList::ExtractAll(std::string_view name, StringList* destination) const {
+  if (destination == nullptr) return;
+  for (int i = 0; i < Count(); ++i)
+    if (SameTextAscii(NameView((*this)[i]), name)) destination->Add(ValueOfLine(i));
+}
+
+void TIdHeaderList::DeleteContinuations(int index) {
+  if (index < 0 || index >= Count()) return;
+  int end = index + 1;
+  while (end < Count() && IsContinuationLine((*this)[end])) ++end;
+  DeleteRange(index + 1, end - index - 1);
+}
+
+StringList TIdHeaderList::FoldedPieces(std::string_view text) const {
+  // The name and its separator stay together: a break after "Name:" would
+  // leave the name alone on its line without shortening anything.
+  size_t keepTogether = 0;
+  const size_t length = NameLength(text);
+  if (length != std::string_view::npos && text.substr(length).starts_with(ValueSeparator))
+    keepTogether = length + ValueSeparator.size();
+  const std::string wrapped = WrapForFolding(text, "\r\n ", "\t ,", FoldWidth, keepTogether);
+  StringList pieces;
+  std::string_view rest = wrapped;
+  while (!rest.empty()) {
+    size_t at = rest.find("\r\n");
+    std::string_view piece = at == std::string_view::npos ? rest : rest.substr(0, at);
+    pieces.Add(TrimRight(piece));
+    rest = at == std::string_view::npos ? std::string_view() : rest.substr(at + 2);
+  }
+  return pieces;
+}
+
+void TIdHeaderList::ReplaceFolded(std::string_view text, int index) {
+  StringList pieces = FoldedPieces(text);
+  if (pieces.Empty()) {
+    Put(index, std::string());
+    return;
+  }
+  Put(index, pieces[pieces.Count() - 1]);
+  for (int i = pieces.Count() - 2; i >= 0; --i) Insert(index, pieces[i]);
+}
+
+}  // namespace kv

@@ -1,0 +1,64 @@
+#pragma once
+// Header lines "Name: value" in the order they were received or set. Lookups
+// ignore the case of names. A line that begins with a blank or a tab
+// continues the line above it; reading a value joins such lines, and setting
+// a long value folds it into such lines.
+
+#include <string>
+#include <string_view>
+
+#include "base/string_list.h"
+
+namespace kv {
+
+class TIdHeaderList : public StringList {
+ public:
+  TIdHeaderList() = default;
+
+  std::string ValueSeparator = ": ";  // its right-trimmed form ends a name
+  bool CaseSensitiveNames = false;    // when false, NameOfLine upper-cases
+  bool UnfoldOnRead = true;
+  bool FoldOnWrite = true;
+  long FoldWidth = 78;
+
+  // Not empty and beginning with a blank or a tab.
+  static bool IsContinuationLine(std::string_view line) noexcept;
+
+  // The first line whose name equals `name` ignoring case, or -1.
+  int IndexOfHeader(std::string_view name) const;
+  // The text before the first ":" (upper-cased unless CaseSensitiveNames),
+  // not trimmed; empty for a line without ":" or an index outside the list.
+  std::string NameOfLine(int index) const;
+  // The value of line `index`, trimmed, with the continuation lines below it
+  // joined by single blanks when UnfoldOnRead; empty outside the list.
+  std::string ValueOfLine(int index) const;
+  std::string ValueOf(std::string_view name) const { return ValueOfLine(IndexOfHeader(name)); }
+
+  // Replaces the first line of `name` in place (dropping its continuation
+  // lines) or appends one; a long line is folded when FoldOnWrite. An empty
+  // value removes the first line of that name. CR and LF inside the value
+  // become blanks unless they form a fold (CR LF followed by a blank or a
+  // tab), so a value can never start a header line of its own.
+  void SetValueOf(std::string_view name, std::string_view value);
+
+  // Appends to `destination` the value of every line named `name`, in list
+  // order. Nothing happens without a destination.
+  void ExtractAll(std::string_view name, StringList* destination) const;
+
+  // Removes the continuation lines that directly follow line `index`.
+  void DeleteContinuations(int index);
+  // `text` folded at FoldWidth, one piece per output line, each piece
+  // right-trimmed; continuation pieces begin with a blank.
+  StringList FoldedPieces(std::string_view text) const;
+  // Puts the pieces of `text` at `index` on, replacing the line there.
+  void ReplaceFolded(std::string_view text, int index);
+
+ private:
+  // The length of the name of `line` (the bytes before the separator's
+  // right-trimmed form), or npos when it has none.
+  size_t NameLength(std::string_view line) const noexcept;
+  // The name of `line`, empty when it has none.
+  std::string_view NameView(std::string_view line) const noexcept;
+};
+
+}  // namespace kv

@@ -1,0 +1,156 @@
+#include "http/internet_date.h"
+
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+
+#include "base/int_conversion.h"
+#include "base/text.h"
+#include "base/text_tokens.h"
+
+namespace kv {
+namespace {
+
+constexpr const char* kDayNames[7] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+constexpr const char* kMonthNames[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+
+// Local time minus UTC in whole seconds, now.
+long LocalOffsetSeconds(time_t now) {
+  struct tm local {};
+  if (localtime_r(&now, &local) == nullptr) throw EIdFailedToRetreiveTimeZoneInfo();
+  return local.tm_gmtoff;
+}
+
+int IntOr(std::string_view text, int fallback) { return TryStrToInt(text).value_or(fallback); }
+
+}  // namespace
+
+TDateTime LocalOffsetFromUtc() {
+  const long minutes = LocalOffsetSeconds(time(nullptr)) / 60;
+  return static_cast<double>(minutes) / kMinutesPerDay;
+}
+
+TDateTime Now() {
+  struct timespec now {};
+  clock_gettime(CLOCK_REALTIME, &now);
+  const long offset = LocalOffsetSeconds(now.tv_sec);
+  const double seconds = static_cast<double>(now.tv_sec + offset) + now.tv_nsec / 1e9;
+  return kUnixDateDelta + seconds / kSecondsPerDay;
+}
+
+std::string ZoneOffsetText(TDateTime offset, bool useGmt) {
+  if (useGmt && offset == 0) return "GMT";
+  const long long minutes = std::isfinite(offset) ? std::llround(std::fabs(offset) * kMinutesPerDay) % 1440 : 0;
+  char text[8];
+  std::snprintf(text, sizeof text, "%c%02lld%02lld", offset >= 0 ? '+' : '-', minutes / 60, minutes % 60);
+  return text;
+}
+
+std::string InternetDateText(TDateTime value) {
+  TDateTimeParts parts;
+  if (!TryDecodeDateTime(value, parts)) throw EConvertError("Invalid date-time value");
+  char text[64];
+  std::snprintf(text, sizeof text, "%s, %d %s %d %02d:%02d:%02d %s", kDayNames[parts.DayOfWeek - 1], parts.Day,
+                kMonthNames[parts.Month - 1], parts.Year, parts.Hour, parts.Minute, parts.Second,
+                ZoneOffsetText(LocalOffsetFromUtc(), false).c_str());
+  return text;
+}
+
+int DayNumber(std::string_view text) {
+  const std::string head = UpperCaseAscii(CopyView(text, 1, 3));
+  for (int i = 0; i < 7; ++i)
+    if (head == UpperCaseAscii(kDayNames[i])) return i + 1;
+  return 0;
+}
+
+int MonthNumber(std::string_view text) {
+  if (text.size() != 3) return 0;
+  const std::string name = UpperCaseAscii(text);
+  for (int i = 0; i < 12; ++i)
+    if (name == UpperCaseAscii(kMonthNames[i])) return i + 1;
+  return 0;
+}
+
+TDateTime ParseInternetDate(std::string& text) {
+  text = Trim(text);
+  if (text.empty()) return 0;
+
+  if (DayNumber(text) > 0) {
+    CutToken(text, " ");
+    text = TrimLeft(text);
+  }
+  const size_t dash = Pos("-", text);
+  const std::string separator = (dash > 1 && dash < Pos(" ", text)) ? "-" : " ";
+
+  int day = 1;
+  int month = 0;
+  auto readDay = [&] {
+    day = IntOr(CutToken(text, separator), 1);
+    text = TrimLeft(text);
+  };
+  auto readMonth = [&] {
+    month = MonthNumber(CutToken(text, separator));
+    text = TrimLeft(text);
+  };
+  if (MonthNumber(std::string_view(text).substr(0, text.find(separator))) > 0) {
+    readMonth();
+    readDay();
+  } else {
+    readDay();
+    readMonth();
+  }
+
+  std::string yearToken = CutToken(text, " ");
+  int year = IntOr(yearToken, 1900);
+  if (year == 1900) {
+    // The time stands before the year ("Sun Nov  6 08:49:37 1994").
+    year = IntOr(text, 1900);
+    text = std::move(yearToken);
+  }
+  if (year < 80) {
+    year += 2000;
+  } else if (year < 100) {
+    year += 1900;
+  }
+
+  // An unreadable date leaves no zone behind either, so that it gives
+  // exactly 0 before the local offset is added.
+  auto unreadable = [&text] {
+    text.clear();
+    return 0.0;
+  };
+  TDateTime date = 0;
+  if (!TryEncodeDate(year, month, day, date)) return unreadable();
+
+  if (Pos(":", text) > 0) {
+    std::string clock = CutToken(text, " ");
+    const int hours = IntOr(CutToken(clock, ":"), 0);
+    const int minutes = IntOr(CutToken(clock, ":"), 0);
+    const int seconds = IntOr(clock, 0);
+    TDateTime time = 0;
+    if (!TryEncodeTime(hours, minutes, seconds, 0, time)) return unreadable();
+    date = date >= 0 ? date + time : date - time;
+  }
+  text = TrimLeft(text);
+  return date;
+}
+
+TDateTime ZoneTextToOffset(std::string_view text) {
+  const std::string_view zone = CopyView(TrimView(text), 1, 5);
+  if (zone.empty() || (zone.front() != '+' && zone.front() != '-')) return 0;
+  const auto hours = TryStrToInt(CopyView(zone, 2, 2));
+  const auto minutes = TryStrToInt(CopyView(zone, 4, 2));
+  TDateTime offset = 0;
+  if (!hours || !minutes || !TryEncodeTime(*hours, *minutes, 0, 0, offset)) return 0;
+  return zone.front() == '-' ? -offset : offset;
+}
+
+TDateTime InternetDateToLocal(std::string_view text) {
+  std::string rest(text);
+  TDateTime date = ParseInternetDate(rest);
+  if (rest.size() > 4) date -= ZoneTextToOffset(rest);
+  return date + LocalOffsetFromUtc();
+}
+
+}  // namespace kv

@@ -1,0 +1,90 @@
+#include "http/request_header.h"
+
+#include "base/int_conversion.h"
+#include "base/text_tokens.h"
+#include "http/internet_date.h"
+
+namespace kv {
+
+TIdRequestHeaderInfo::TIdRequestHeaderInfo() { TIdRequestHeaderInfo::ResetFields(); }
+
+void TIdRequestHeaderInfo::ResetFields() {
+  Accept = kDefaultAccept;
+  AcceptCharSet.clear();
+  UserAgent = kDefaultUserAgent;
+  BasicAuthentication = false;
+  TIdEntityHeaderInfo::ResetFields();
+}
+
+void TIdRequestHeaderInfo::ComposeHeaders() {
+  ComposeEntityLines();
+  auto set = [this](const char* name, const std::string& value) {
+    if (!value.empty()) HeaderLines.SetValueOf(name, value);
+  };
+  set("Proxy-Connection", ProxyConnection);
+  set("Host", Host);
+  set("Accept", Accept);
+  set("Accept-Charset", AcceptCharSet);
+  set("Accept-Encoding", AcceptEncoding);
+  set("Accept-Language", AcceptLanguage);
+  set("From", From);
+  set("Referer", Referer);
+  set("User-Agent", UserAgent);
+  if (LastModified > 0) HeaderLines.SetValueOf("If-Modified-Since", InternetDateText(LastModified));
+  if (ContentRangeStart != 0 || ContentRangeEnd != 0) {
+    std::string range = "bytes=" + IntToStr(ContentRangeStart) + "-";
+    if (ContentRangeEnd != 0) range += IntToStr(ContentRangeEnd);
+    HeaderLines.SetValueOf("Range", range);
+  }
+  if (!Authenticator && BasicAuthentication && BasicAuthenticationMaker()) {
+    Authenticator = BasicAuthenticationMaker()();
+    if (Authenticator) {
+      Authenticator->AssignUserName(Username);
+      Authenticator->AssignPassword(Password);
+    }
+  }
+  if (Authenticator) set("Authorization", Authenticator->CredentialsText());
+}
+
+void TIdRequestHeaderInfo::ParseHeaders() {
+  Accept = HeaderLines.ValueOf("Accept");
+  AcceptCharSet = HeaderLines.ValueOf("Accept-Charset");
+  AcceptEncoding = HeaderLines.ValueOf("Accept-Encoding");
+  AcceptLanguage = HeaderLines.ValueOf("Accept-Language");
+  Host = HeaderLines.ValueOf("Host");
+  From = HeaderLines.ValueOf("From");
+  Referer = HeaderLines.ValueOf("Referer");
+  UserAgent = HeaderLines.ValueOf("User-Agent");
+  std::string range = HeaderLines.ValueOf("Range");
+  if (!range.empty()) {
+    // "bytes=START-END": a part that is not a number (or is negative)
+    // counts as 0.
+    auto number = [](const std::string& text) {
+      const auto value = TryStrToInt(text);
+      return value && *value > 0 ? static_cast<uint32_t>(*value) : 0u;
+    };
+    CutToken(range, "=");
+    ContentRangeStart = number(CutToken(range, "-"));
+    ContentRangeEnd = number(CutToken(range, " "));
+  }
+  ParseEntityFields();
+}
+
+void TIdRequestHeaderInfo::AssignTo(Persistent& destination) const {
+  if (auto* request = dynamic_cast<TIdRequestHeaderInfo*>(&destination)) {
+    request->Accept = Accept;
+    request->AcceptCharSet = AcceptCharSet;
+    request->AcceptEncoding = AcceptEncoding;
+    request->AcceptLanguage = AcceptLanguage;
+    request->From = From;
+    request->Password = Password;
+    request->Referer = Referer;
+    request->UserAgent = UserAgent;
+    request->Username = Username;
+    request->BasicAuthentication = BasicAuthentication;
+    return;
+  }
+  TIdEntityHeaderInfo::AssignTo(destination);
+}
+
+}  // namespace kv

@@ -1,0 +1,195 @@
+#include "http/header_list.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "http/folding.h"
+
+namespace kv {
+namespace {
+
+TIdHeaderList ListOf(std::string_view text) {
+  TIdHeaderList list;
+  list.SetText(text);
+  return list;
+}
+
+TEST(StringListText, SplitsAtEveryKindOfLineEnd) {
+  struct Case { const char* text; int count; const char* joined; };
+  const Case cases[] = {
+      {"a\r\nb\r\n", 2, "a\r\nb\r\n"}, {"a\rb\nc", 3, "a\r\nb\r\nc\r\n"}, {"a\n\nb", 3, "a\r\n\r\nb\r\n"},
+      {"\r\n", 1, "\r\n"},             {"", 0, ""},                        {"a\r\r\nb", 3, "a\r\n\r\nb\r\n"},
+  };
+  for (const auto& c : cases) {
+    StringList list;
+    list.SetText(c.text);
+    EXPECT_EQ(list.Count(), c.count) << c.text;
+    EXPECT_EQ(list.Text(), c.joined);
+  }
+}
+
+TEST(HeaderListLookup, NamesIgnoreCaseAndTheFirstLineWins) {
+  auto list = ListOf("content-length: 42\r\nX-A: one\r\nx-a: two\r\nEmpty:\r\nSpaced :v\r\nNoColon\r\n");
+  EXPECT_EQ(list.ValueOf("Content-Length"), "42");
+  EXPECT_EQ(list.IndexOfHeader("CONTENT-LENGTH"), 0);
+  EXPECT_EQ(list.ValueOf("X-A"), "one");
+  EXPECT_EQ(list.IndexOfHeader("x-A"), 1);
+  EXPECT_EQ(list.ValueOf("Empty"), "");
+  EXPECT_EQ(list.IndexOfHeader("Empty"), 3);
+  // The name is everything before the ":", blanks included.
+  EXPECT_EQ(list.IndexOfHeader("Spaced"), -1);
+  EXPECT_EQ(list.ValueOf("Spaced "), "v");
+  EXPECT_EQ(list.IndexOfHeader("Missing"), -1);
+  EXPECT_EQ(list.ValueOf("Missing"), "");
+  EXPECT_EQ(list.ValueOfLine(99), "");
+  EXPECT_EQ(list.ValueOfLine(-1), "");
+  EXPECT_EQ(list.NameOfLine(0), "CONTENT-LENGTH");
+  EXPECT_EQ(list.NameOfLine(5), "");
+  list.CaseSensitiveNames = true;
+  EXPECT_EQ(list.NameOfLine(0), "content-length");
+  EXPECT_EQ(list.IndexOfHeader("Content-Length"), 0);
+}
+
+TEST(HeaderListUnfolding, ContinuationLinesJoinTheLineAbove) {
+  struct Case { const char* text; const char* value; };
+  const Case cases[] = {
+      {"X-A: one\r\n   two\r\n", "one two"},
+      {"X-A: one  \r\n\ttwo  \r\n three\r\nX-B: b\r\n", "one two three"},
+      {"X-A: one\r\n\r\n two\r\n", "one"},  // an empty line ends the value
+      {"X-A:\r\n two\r\n", "two"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ListOf(c.text).ValueOf("x-a"), c.value) << c.text;
+
+  auto list = ListOf("X-A: one\r\n two\r\n");
+  list.UnfoldOnRead = false;
+  EXPECT_EQ(list.ValueOf("X-A"), "one");
+}
+
+TEST(HeaderListExtractAll, CollectsEveryValueInOrder) {
+  auto list = ListOf("WWW-Authenticate: NTLM\r\nServer: s\r\nwww-authenticate: Basic\r\n realm=\"x\"\r\n");
+  StringList values;
+  list.ExtractAll("WWW-Authenticate", &values);
+  ASSERT_EQ(values.Count(), 2);
+  EXPECT_EQ(values[0], "NTLM");
+  EXPECT_EQ(values[1], "Basic realm=\"x\"");
+  list.ExtractAll("WWW-Authenticate", nullptr);  // no destination: nothing happens
+}
+
+TEST(HeaderListSetValue, ReplacesInPlaceAppendsAndRemoves) {
+  auto list = ListOf("Host: a\r\n old\r\nAccept: x\r\n");
+  list.SetValueOf("HOST", "b");
+  list.SetValueOf("Host", "c");
+  EXPECT_EQ(list.Text(), "Host: c\r\nAccept: x\r\n");
+  list.SetValueOf("New", "v");
+  EXPECT_EQ(list.Text(), "Host: c\r\nAccept: x\r\nNew: v\r\n");
+  list.SetValueOf("Missing", "");
+  EXPECT_EQ(list.Count(), 3);
+  list.SetValueOf("accept", "");
+  EXPECT_EQ(list.Text(), "Host: c\r\nNew: v\r\n");
+
+  auto folded = ListOf("A: 1\r\n 2\r\nB: 3\r\n");
+  folded.SetValueOf("A", "");
+  EXPECT_EQ(folded.Text(), "B: 3\r\n");
+  auto unfoldedWrite = ListOf("A: 1\r\n 2\r\nB: 3\r\n");
+  unfoldedWrite.FoldOnWrite = false;
+  unfoldedWrite.SetValueOf("A", "");
+  EXPECT_EQ(unfoldedWrite.Text(), " 2\r\nB: 3\r\n");
+}
+
+TEST(HeaderListSetValue, LineBreaksInAValueCannotStartANewHeader) {
+  struct Case { const char* value; const char* text; };
+  const Case cases[] = {
+      {"a\r\nEvil: 1", "X: a  Evil: 1\r\n"},
+      {"a\nEvil: 1", "X: a Evil: 1\r\n"},
+      {"a\rEvil: 1", "X: a Evil: 1\r\n"},
+      {"a\r\n b", "X: a\r\n b\r\n"},  // a fold the caller made stays a fold
+      {"a\r\n", "X: a\r\n"},
+  };
+  for (const auto& c : cases) {
+    TIdHeaderList list;
+    list.SetValueOf("X", c.value);
+    EXPECT_EQ(list.Text(), c.text) << c.value;
+    TIdHeaderList plain;
+    plain.FoldOnWrite = false;
+    plain.SetValueOf("X", c.value);
+    EXPECT_EQ(plain.Count(), 1);
+  }
+}
+
+TEST(HeaderFolding, WrapsAfterBreakCharactersOutsideQuotes) {
+  struct Case { const char* line; long width; const char* wrapped; };
+  const Case cases[] = {
+      {"aaa bbb ccc", 5, "aaa \r\n bbb \r\n ccc"},
+      {"aaa,bbb", 4, "aaa,\r\n bbb"},
+      {"abcdefghij", 3, "abcdefghij"},          // nothing to break at
+      {"ab\r\n cd", 78, "ab\r\n cd"},           // an existing fold is kept
+      {"\"a b c d\" ef", 3, "\"a b c d\" \r\n ef"},  // never inside quotes
+      {"\"a b c d e f", 3, "\"a b c d e f"},     // an open quote never closes
+      {"aaa   bbb", 4, "aaa \r\n   bbb"},        // skipped blanks stay in the output
+      {"x y z", 3, "x y z"},                     // no break before the last character
+      {"", 5, ""},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(WrapForFolding(c.line, "\r\n ", "\t ,", c.width), c.wrapped) << c.line << " @" << c.width;
+}
+
+TEST(HeaderFolding, LongValuesFoldAtTheListWidth) {
+  std::string words;
+  while (words.size() < 2000) words += "word" + std::to_string(words.size()) + " ";
+  words.pop_back();
+
+  TIdHeaderList list;
+  list.FoldWidth = 1024;
+  list.SetValueOf("X-Long", words);
+  ASSERT_GT(list.Count(), 1);
+  for (int i = 0; i < list.Count(); ++i) {
+    EXPECT_LE(list[i].size(), i == 0 ? 1024u : 1025u) << i;
+    if (i > 0) {
+      EXPECT_EQ(list[i][0], ' ');
+    }
+  }
+  EXPECT_EQ(list.ValueOf("X-Long"), words);
+
+  // Setting it again replaces all the pieces.
+  list.SetValueOf("X-Long", "short");
+  EXPECT_EQ(list.Text(), "X-Long: short\r\n");
+
+  TIdHeaderList solid;
+  solid.FoldWidth = 1024;
+  solid.SetValueOf("X-Solid", std::string(2000, 'z'));
+  EXPECT_EQ(solid.Count(), 1);
+
+  TIdHeaderList quoted;
+  quoted.FoldWidth = 20;
+  quoted.SetValueOf("X", "a b \"c d e f g h i j k l m\" n o p q r s t u v");
+  bool found = false;
+  for (int i = 0; i < quoted.Count(); ++i) found = found || quoted[i].find("\"c d e f g h i j k l m\"") != std::string::npos;
+  EXPECT_TRUE(found) << quoted.Text();
+  EXPECT_EQ(quoted.ValueOf("X"), "a b \"c d e f g h i j k l m\" n o p q r s t u v");
+}
+
+TEST(HeaderFolding, ReplaceFoldedPutsThePiecesInOrderAtTheIndex) {
+  auto list = ListOf("A: 1\r\nB: 2\r\nC: 3\r\n");
+  list.FoldWidth = 6;
+  list.ReplaceFolded("B: x y zz", 1);
+  EXPECT_EQ(list.Text(), "A: 1\r\nB: x\r\n y zz\r\nC: 3\r\n");
+}
+
+TEST(HeaderListHostile, HugeListsAndLinesStayLinear) {
+  // One header followed by very many continuation lines.
+  TIdHeaderList list;
+  list.Add("X: start");
+  for (int i = 0; i < 200000; ++i) list.Add(" c");
+  list.Add("Y: end");
+  EXPECT_EQ(list.ValueOf("X").size(), 5u + 2u * 200000u);
+  list.SetValueOf("X", "new");
+  EXPECT_EQ(list.Text(), "X: new\r\nY: end\r\n");
+
+  TIdHeaderList endless;
+  endless.Add("X: " + std::string(4 << 20, 'v'));
+  EXPECT_EQ(endless.ValueOf("x").size(), 4u << 20);
+}
+
+}  // namespace
+}  // namespace kv

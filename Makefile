@@ -1,7 +1,7 @@
 # Front door: `make demo` runs Kvornis, `make test` tests it.
 PRESET ?= dev
 
-.PHONY: all build test demo bench deps configure clean
+.PHONY: all build test demo bench fuzz deps configure clean
 
 all: build
 
@@ -24,6 +24,12 @@ demo:
 bench:
 	@$(MAKE) --no-print-directory build PRESET=release
 	@scripts/bench
+
+# libFuzzer targets (clang); run one with e.g. build/fuzz/fuzz/fuzz_uri -max_total_time=60
+fuzz: deps
+	cmake -S . -B build/fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DKVORNIS_FUZZ=ON -DKVORNIS_TESTS=OFF -DKVORNIS_BENCH=OFF
+	cmake --build build/fuzz -j2
 
 clean:
 	rm -rf build

@@ -4,9 +4,9 @@
 
 namespace kv {
 
-TFormMain::TFormMain(Component* owner) : Component(owner) { Name = "FormMain"; }
+TFormMainModel::TFormMainModel(Component* owner) : Component(owner) { Name = "FormMain"; }
 
-void TFormMain::FormShow() {
+void TFormMainModel::FormShow() {
   StrGrid1.SetColWidth(0, 192);
   StrGrid1.SetColWidth(1, 130);
   StrGrid1.SetCell(0, 0, "Кейворд"_w1251);

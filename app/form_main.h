@@ -11,9 +11,9 @@
 
 namespace kv {
 
-class TFormMain : public Component {
+class TFormMainModel : public Component {
  public:
-  explicit TFormMain(Component* owner = nullptr);
+  explicit TFormMainModel(Component* owner = nullptr);
 
   // ---- Controls ----
   TEdit EditKw;

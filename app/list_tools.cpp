@@ -16,17 +16,17 @@
 
 namespace kv {
 
-void TFormMain::FillGridRowFromLine(int row, const std::string& line) {
+void TFormMainModel::FillGridRowFromLine(int row, const std::string& line) {
   StrGrid1.SetCell(0, row, CopyView(line, 15, static_cast<long>(line.size())));
   StrGrid1.SetCell(1, row, CopyView(line, 1, 7));
 }
 
-void TFormMain::ClearButtClick() {
+void TFormMainModel::ClearButtClick() {
   MemoArea.Clear();
   StrGrid1.SetRowCount(1);
 }
 
-void TFormMain::RemDupButtClick() {
+void TFormMainModel::RemDupButtClick() {
   // First occurrence wins; lines are equal only when identical byte for byte.
   const size_t count = MemoArea.LineCount();
   std::vector<size_t> kept;
@@ -96,7 +96,7 @@ void QuickSort(std::vector<SortEntry>& list, long l, long r) {
 
 }  // namespace
 
-void TFormMain::SortButtClick() {
+void TFormMainModel::SortButtClick() {
   const size_t n = MemoArea.LineCount();
   if (n == 0) return;
   std::vector<SortEntry> list(n);
@@ -111,12 +111,12 @@ void TFormMain::SortButtClick() {
   }
 }
 
-void TFormMain::Count1Click() {
+void TFormMainModel::Count1Click() {
   StatusBar1.SetSimpleText(IntToStr(static_cast<int64_t>(MemoArea.LineCount())) +
                            std::string(" кейвордов в списке"_w1251));
 }
 
-void TFormMain::LtoRClick() {
+void TFormMainModel::LtoRClick() {
   const size_t n = MemoArea.LineCount();
   for (size_t i = 0; i < n; ++i) FillGridRowFromLine(static_cast<int>(i) + 1, MemoArea.Line(i));
   StrGrid1.SetRowCount(static_cast<int>(n) + 1);

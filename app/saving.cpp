@@ -25,19 +25,19 @@ void WriteFile(const std::string& path, std::string_view text) {
 
 }  // namespace
 
-void TFormMain::PrepareSaveDialog() {
+void TFormMainModel::PrepareSaveDialog() {
   SaveDialog1.Title = std::string("Сохранить в файл"_w1251);
   SaveDialog1.Filter = std::string("Текстовый файл (*.txt)|*.txt"_w1251);
   SaveDialog1.DefaultExt = "txt";
 }
 
-void TFormMain::Save1Click() {
+void TFormMainModel::Save1Click() {
   PrepareSaveDialog();
   if (SaveDialog1.Execute()) WriteFile(SaveDialog1.FileName(), MemoArea.Text());
   StatusBar1.SetSimpleText(std::string("Сохранить в: "_w1251) + SaveDialog1.FileName());
 }
 
-void TFormMain::Savekwonly1Click() {
+void TFormMainModel::Savekwonly1Click() {
   std::string keywords;
   for (size_t i = 0, n = MemoArea.LineCount(); i < n; ++i) {
     const std::string line = MemoArea.Line(i);

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "app/error_box.h"
-#include "app/form_main.h"
+#include "digging/form_main.h"
 #include "base/cp1251.h"
 #include "base/int_conversion.h"
 

@@ -24,11 +24,11 @@ const std::string& MillionLineText() {
   return text;
 }
 
-void RunTool(benchmark::State& state, void (kv::TFormMain::*tool)()) {
+void RunTool(benchmark::State& state, void (kv::TFormMainModel::*tool)()) {
   kv::SetDefaultCollatorLocale("ru_RU");
   for (auto _ : state) {
     state.PauseTiming();
-    auto form = std::make_unique<kv::TFormMain>();
+    auto form = std::make_unique<kv::TFormMainModel>();
     form->FormShow();
     form->MemoArea.SetText(MillionLineText());
     state.ResumeTiming();
@@ -41,8 +41,8 @@ void RunTool(benchmark::State& state, void (kv::TFormMain::*tool)()) {
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * 1'000'000);
 }
 
-void BM_RemoveDuplicates1M(benchmark::State& state) { RunTool(state, &kv::TFormMain::RemDupButtClick); }
-void BM_Sort1M(benchmark::State& state) { RunTool(state, &kv::TFormMain::SortButtClick); }
+void BM_RemoveDuplicates1M(benchmark::State& state) { RunTool(state, &kv::TFormMainModel::RemDupButtClick); }
+void BM_Sort1M(benchmark::State& state) { RunTool(state, &kv::TFormMainModel::SortButtClick); }
 
 void BM_ReadLineAndCount(benchmark::State& state) {
   kv::TMemo memo;

@@ -40,7 +40,7 @@ class FormTest : public testing::Test {
   }
   std::string Status() const { return Cp1251ToUtf8(form.StatusBar1.SimpleText()); }
 
-  TFormMain form;
+  TFormMainModel form;
 };
 
 }  // namespace kv::test

@@ -1,0 +1,124 @@
+#pragma once
+// The HTTP/1.x client. The client object is itself the TCP connection it
+// talks over: one request runs pass after pass (redirects, authentication
+// retries) on that connection, which stays open across calls while the
+// responses allow it.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "base/stream.h"
+#include "http/http_protocol.h"
+#include "http/proxy_info.h"
+#include "http/uri.h"
+#include "net/tcp_client.h"
+
+namespace kv {
+
+class TIdCookieManager;
+
+enum TIdHTTPOption : unsigned {
+  hoInProcessAuth = 1u << 0,
+  hoKeepOrigProtocol = 1u << 1,
+  hoForceEncodeParams = 1u << 2,
+};
+
+// Called before a redirect is followed (or refused): the handler may change
+// the target, say whether it is handled and change the next pass's method.
+// `numRedirect` is a copy: changing it changes nothing.
+using TIdHTTPOnRedirectEvent = std::function<void(Component* Sender, std::string& dest, int& numRedirect,
+                                                  bool& Handled, TIdHTTPMethod& VMethod)>;
+
+class TIdCustomHTTP : public TIdTCPClient {
+ public:
+  explicit TIdCustomHTTP(Component* owner = nullptr);
+  ~TIdCustomHTTP() override;
+
+  // ---- settings -------------------------------------------------------------
+  int AuthRetries = 3;
+  bool AllowCookies = true;
+  bool HandleRedirects = false;
+  TIdHTTPProtocolVersion ProtocolVersion = pv1_1;
+  int RedirectMaximum = 15;
+  unsigned HTTPOptions = hoForceEncodeParams;
+  TIdHTTPOnRedirectEvent OnRedirect;
+
+  TIdProxyConnectionInfo& ProxyParams() { return *proxy_params_; }
+  TIdHTTPRequest& Request() { return protocol_->Request(); }
+  // Copies the given record's fields into the client's request record.
+  void SetRequest(const TIdHTTPRequest& request);
+  TIdHTTPResponse& LastResponse() { return protocol_->Response(); }
+  TIdURI& CurrentUri() { return *current_uri_; }
+
+  // Writing the connection's host or port also writes CurrentUri's.
+  void SetHost(const std::string& host) override;
+  void SetPort(int port) override;
+
+  TIdCookieManager* CookieManager() const { return cookie_manager_; }
+  // Frees a manager the client made for itself and registers for the
+  // removal of the new one.
+  void SetCookieManager(TIdCookieManager* manager);
+  bool OwnsCookieManager() const { return owns_cookie_manager_; }
+
+  // ---- requests -------------------------------------------------------------
+  // The body goes into `body` from its current position; status and headers
+  // are in LastResponse().
+  void Get(const std::string& url, Stream* body);
+  void Head(const std::string& url);
+  void Post(const std::string& url, Stream& upload, Stream* body);
+  virtual void RunRequest(TIdHTTPMethod method, const std::string& url, Stream* body, Stream* upload);
+
+  // True when credentials are ready for another attempt. No scheme is
+  // registered yet, so a challenge is never answered.
+  virtual bool HandleAuthChallenge(TIdHTTPRequest& request, TIdHTTPResponse& response);
+  virtual bool HandleProxyAuthChallenge(TIdHTTPRequest& request, TIdHTTPResponse& response);
+  // Handled starts as HandleRedirects; OnRedirect may change it, `dest` and
+  // `method`.
+  virtual bool NotifyRedirect(std::string& dest, TIdHTTPMethod& method, int count);
+
+  int RedirectCounter() const { return redirect_counter_; }
+
+ protected:
+  void Notification(Component* component, Operation operation) override;
+
+ private:
+  friend class TIdHTTPProtocol;
+  friend class TIdHTTPResponse;
+
+  // Splits Request().TargetUrl and merges it into CurrentUri; sets the
+  // request target, the Host value and the content length.
+  void ResolveTarget();
+  // Points the connection at CurrentUri's host and port and picks the route.
+  void ChooseRoute();
+  void ConnectAndSend();
+  void EnsureConnection();
+  // Status line, header block, cookies; a 100 head is skipped.
+  void ReadResponseHead();
+  void StoreResponseCookies();
+  // The response body into the response's BodyStream, by length, by chunks
+  // or until the peer closes.
+  void ReadBody();
+  int64_t ReadChunkLength();
+  // Reads and drops a body with a short time limit; nothing of it fails.
+  void DiscardBody();
+  [[noreturn]] void RaiseStatusError();
+  bool SecureConnection() const;
+
+  std::unique_ptr<TIdURI> current_uri_;
+  std::unique_ptr<TIdHTTPProtocol> protocol_;
+  std::unique_ptr<TIdProxyConnectionInfo> proxy_params_;
+  TIdCookieManager* cookie_manager_ = nullptr;
+  bool owns_cookie_manager_ = false;
+  int redirect_counter_ = 0;
+  int auth_attempts_ = 0;
+  int proxy_auth_attempts_ = 0;
+};
+
+// The published client; it adds no behaviour.
+class TIdHTTP : public TIdCustomHTTP {
+ public:
+  explicit TIdHTTP(Component* owner = nullptr) : TIdCustomHTTP(owner) {}
+};
+
+}  // namespace kv

@@ -22,6 +22,10 @@ class TIdIOHandler : public TIdComponent {
                                 int /*bound_port*/, int /*bound_port_min*/, int /*bound_port_max*/,
                                 int /*timeout*/) {}
   virtual bool IsTransportOpen() = 0;
+  // A TLS transport answers true; switched to clear text it passes bytes
+  // through unencrypted (a plain route on a connection set up for TLS).
+  virtual bool SpeaksTls() const { return false; }
+  virtual void SetClearText(bool /*clear_text*/) {}
   virtual void PrepareTransport() {}
   // True when bytes (or the peer's close) can be read within the limit
   // (ms; -2: none; 0: a poll).

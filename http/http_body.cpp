@@ -1,0 +1,140 @@
+// Bodies: by announced length, by chunks, until the peer closes; the body
+// of a refused status read into the exception; bodies read only to be
+// dropped.
+#include <cctype>
+
+#include "base/text_tokens.h"
+#include "http/http_client.h"
+#include "http/http_exceptions.h"
+
+namespace kv {
+
+namespace {
+
+// Time limits (ms) for the body of a refused status and for a body that is
+// read only to be dropped.
+constexpr int kErrorBodyTimeout = 2000;
+constexpr int kDiscardTimeout = 4000;
+
+// The body of a refused status is kept in memory for the exception; a peer
+// that sends without end cannot make it grow past this.
+constexpr int64_t kMaxErrorBody = int64_t{16} * 1024 * 1024;
+
+// A chunk size line holds at most this many hex digits; a longer one is
+// not a size (it would not fit in 64 bits).
+constexpr size_t kMaxChunkDigits = 15;
+
+// Takes every byte written and keeps none.
+class DiscardingStream : public Stream {
+ public:
+  size_t Read(void*, size_t) override { return 0; }
+  size_t Write(const void*, size_t count) override {
+    position_ += static_cast<int64_t>(count);
+    return count;
+  }
+  int64_t Seek(int64_t offset, SeekOrigin origin) override {
+    if (origin == SeekOrigin::Beginning) position_ = offset;
+    else position_ += offset;
+    return position_;
+  }
+  int64_t Size() const override { return position_; }
+  void SetSize(int64_t size) override { position_ = size; }
+
+ private:
+  int64_t position_ = 0;
+};
+
+// Restores a setting of the connection when the scope ends, however it ends.
+class ReadTimeoutScope {
+ public:
+  ReadTimeoutScope(TIdTCPConnection& connection, int timeout)
+      : connection_(connection), saved_(connection.ReadTimeout) {
+    connection.ReadTimeout = timeout;
+  }
+  ~ReadTimeoutScope() { connection_.ReadTimeout = saved_; }
+  ReadTimeoutScope(const ReadTimeoutScope&) = delete;
+  ReadTimeoutScope& operator=(const ReadTimeoutScope&) = delete;
+
+ private:
+  TIdTCPConnection& connection_;
+  int saved_;
+};
+
+class BodyStreamScope {
+ public:
+  BodyStreamScope(TIdHTTPResponse& response, Stream* stream) : response_(response), saved_(response.BodyStream) {
+    response.BodyStream = stream;
+  }
+  ~BodyStreamScope() { response_.BodyStream = saved_; }
+  BodyStreamScope(const BodyStreamScope&) = delete;
+  BodyStreamScope& operator=(const BodyStreamScope&) = delete;
+
+ private:
+  TIdHTTPResponse& response_;
+  Stream* saved_;
+};
+
+}  // namespace
+
+int64_t TIdCustomHTTP::ReadChunkLength() {
+  std::string line = ReadLn();
+  const size_t blank = line.find(' ');
+  if (blank != std::string::npos) line.resize(blank);
+  if (line.empty() || line.size() > kMaxChunkDigits) return 0;
+  int64_t length = 0;
+  for (char c : line) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (!std::isxdigit(u)) return 0;
+    length = length * 16 + (std::isdigit(u) ? u - '0' : std::tolower(u) - 'a' + 10);
+  }
+  return length;
+}
+
+void TIdCustomHTTP::ReadBody() {
+  TIdHTTPResponse& response = LastResponse();
+  if (response.BodyStream == nullptr) return;
+  Stream& body = *response.BodyStream;
+
+  if (response.ContentLength > 0) {
+    try {
+      ReadToStream(body, response.ContentLength, false);
+    } catch (const EIdConnClosedGracefully&) {
+      // A body cut short by the peer's close is taken as it came.
+    }
+  } else if (response.HeaderLines.ValueOf("Transfer-Encoding").find("chunked") != std::string::npos) {
+    ReportStatus(hsStatusText, {"Chunk Started"});
+    for (int64_t length = ReadChunkLength(); length > 0; length = ReadChunkLength()) {
+      ReadToStream(body, length, false);
+      ReadLn();  // the line end after the chunk
+    }
+    ReadLn();  // the empty line that ends the body
+  } else if (!response.ContentLengthKnown) {
+    ReadToStream(body, -1, true);
+  }
+}
+
+void TIdCustomHTTP::DiscardBody() {
+  DiscardingStream sink;
+  ReadTimeoutScope timeout(*this, kDiscardTimeout);
+  BodyStreamScope stream(LastResponse(), &sink);
+  try {
+    ReadBody();
+  } catch (const Exception&) {
+    // A body nobody reads may come late or not at all.
+  }
+}
+
+void TIdCustomHTTP::RaiseStatusError() {
+  TIdHTTPResponse& response = LastResponse();
+  std::string error_body;
+  {
+    MemoryStream scratch(kMaxErrorBody);
+    ReadTimeoutScope timeout(*this, kErrorBodyTimeout);
+    BodyStreamScope stream(response, &scratch);
+    ReadBody();
+    error_body = std::string(scratch.View());
+  }
+  throw EIdHTTPProtocolException(response.StoredStatusCode(), response.StatusLine, std::move(error_body));
+}
+
+}  // namespace kv

@@ -1,0 +1,160 @@
+// The client's settings, its link to the cookie manager, and the request
+// loop that runs pass after pass until a verdict ends it.
+#include "http/http_client.h"
+
+#include "base/int_conversion.h"
+#include "base/text_tokens.h"
+#include "http/http_cookie_hooks.h"
+#include "http/http_exceptions.h"
+
+namespace kv {
+
+TIdCustomHTTP::TIdCustomHTTP(Component* owner)
+    : TIdTCPClient(owner),
+      current_uri_(std::make_unique<TIdURI>()),
+      protocol_(std::make_unique<TIdHTTPProtocol>(*this)),
+      proxy_params_(std::make_unique<TIdProxyConnectionInfo>()) {
+  SetPort(80);
+}
+
+TIdCustomHTTP::~TIdCustomHTTP() {
+  if (owns_cookie_manager_) FreeCookieManager(cookie_manager_);
+  cookie_manager_ = nullptr;
+}
+
+void TIdCustomHTTP::SetRequest(const TIdHTTPRequest& request) { Request().Assign(request); }
+
+void TIdCustomHTTP::SetHost(const std::string& host) {
+  TIdTCPClient::SetHost(host);
+  current_uri_->Host = host;
+}
+
+void TIdCustomHTTP::SetPort(int port) {
+  TIdTCPClient::SetPort(port);
+  current_uri_->Port = IntToStr(port);
+}
+
+void TIdCustomHTTP::SetCookieManager(TIdCookieManager* manager) {
+  if (manager == cookie_manager_) return;
+  if (owns_cookie_manager_) {
+    FreeCookieManager(cookie_manager_);
+  } else if (Component* old = CookieManagerComponent(cookie_manager_)) {
+    old->RemoveFreeNotification(this);
+  }
+  owns_cookie_manager_ = false;
+  cookie_manager_ = manager;
+  if (Component* fresh = CookieManagerComponent(manager)) fresh->FreeNotification(this);
+}
+
+void TIdCustomHTTP::Notification(Component* component, Operation operation) {
+  if (operation == Operation::opRemove && component != nullptr &&
+      component == CookieManagerComponent(cookie_manager_)) {
+    cookie_manager_ = nullptr;
+    owns_cookie_manager_ = false;
+  }
+  TIdTCPClient::Notification(component, operation);
+}
+
+void TIdCustomHTTP::Get(const std::string& url, Stream* body) { RunRequest(hmGet, url, body, nullptr); }
+
+void TIdCustomHTTP::Head(const std::string& url) { RunRequest(hmHead, url, nullptr, nullptr); }
+
+void TIdCustomHTTP::Post(const std::string& url, Stream& upload, Stream* body) {
+  RunRequest(hmPost, url, body, &upload);
+}
+
+bool TIdCustomHTTP::HandleAuthChallenge(TIdHTTPRequest&, TIdHTTPResponse&) { return false; }
+
+bool TIdCustomHTTP::HandleProxyAuthChallenge(TIdHTTPRequest&, TIdHTTPResponse&) { return false; }
+
+bool TIdCustomHTTP::NotifyRedirect(std::string& dest, TIdHTTPMethod& method, int count) {
+  bool handled = HandleRedirects;
+  if (OnRedirect) {
+    int count_copy = count;
+    OnRedirect(this, dest, count_copy, handled, method);
+  }
+  return handled;
+}
+
+void TIdCustomHTTP::RunRequest(TIdHTTPMethod method, const std::string& url, Stream* body, Stream* upload) {
+  // The body is written from where the stream stands now; a followed
+  // redirect cuts it back to here.
+  const int32_t start = body != nullptr ? static_cast<int32_t>(body->Position()) : 0;
+  auth_attempts_ = 0;
+  proxy_auth_attempts_ = 0;
+  TIdHTTPRequest& request = Request();
+  request.TargetUrl = url;
+  request.RequestMethod = method;
+  request.UploadStream = upload;
+  LastResponse().BodyStream = body;
+
+  auto end_of_request = [this] {
+    if (!LastResponse().Reusable()) Disconnect();
+    redirect_counter_ = 0;
+  };
+  try {
+    for (bool done = false; !done;) {
+      ++redirect_counter_;
+      ResolveTarget();
+      ConnectAndSend();
+      ReadResponseHead();
+      switch (protocol_->EvaluateResponse()) {
+        case nxFollow:
+          if (body != nullptr) {
+            body->Seek(start, SeekOrigin::Beginning);
+            body->SetSize(start);
+          }
+          auth_attempts_ = 0;
+          proxy_auth_attempts_ = 0;
+          break;
+        case nxDone:
+          done = true;
+          break;
+        case nxUndecided:
+          throw EIdException("Undefined situation");
+        case nxAuthRetry:
+          --redirect_counter_;
+          request.TargetUrl = url;
+          break;
+      }
+    }
+  } catch (...) {
+    // The request's own failure is what the caller learns of.
+    try {
+      end_of_request();
+    } catch (...) {
+      redirect_counter_ = 0;
+    }
+    throw;
+  }
+  end_of_request();
+}
+
+void TIdCustomHTTP::ReadResponseHead() {
+  TIdHTTPResponse& response = LastResponse();
+  do {
+    response.StatusLine = ReadLn();
+    protocol_->ReadHeaderLines();
+    StoreResponseCookies();
+  } while (response.StatusCode() == 100);
+}
+
+void TIdCustomHTTP::StoreResponseCookies() {
+  if (cookie_manager_ == nullptr && AllowCookies) {
+    cookie_manager_ = MakeCookieManager(this);
+    owns_cookie_manager_ = cookie_manager_ != nullptr;
+  }
+  if (cookie_manager_ == nullptr) return;
+  const TIdHeaderList& lines = LastResponse().HeaderLines;
+  const std::string& host = current_uri_->Host;
+  for (int i = 0; i < lines.Count(); ++i) {
+    if (TIdHeaderList::IsContinuationLine(lines[i])) continue;
+    if (SameTextAscii(lines.NameOfLine(i), "Set-cookie")) StoreSetCookie(*cookie_manager_, lines.ValueOfLine(i), host);
+  }
+  for (int i = 0; i < lines.Count(); ++i) {
+    if (TIdHeaderList::IsContinuationLine(lines[i])) continue;
+    if (SameTextAscii(lines.NameOfLine(i), "Set-cookie2")) StoreSetCookie2(*cookie_manager_, lines.ValueOfLine(i), host);
+  }
+}
+
+}  // namespace kv

@@ -1,0 +1,164 @@
+// The exchange: the request text, the response head's lines, the status
+// code and the reuse rule, and the verdict after the head.
+#include "http/http_protocol.h"
+
+#include "base/int_conversion.h"
+#include "base/text.h"
+#include "base/text_tokens.h"
+#include "http/http_client.h"
+#include "http/http_cookie_hooks.h"
+#include "net/exceptions.h"
+
+namespace kv {
+
+namespace {
+
+// The header block of one response may not grow past this many bytes: each
+// line is limited by the connection, but the number of lines is not.
+constexpr size_t kMaxHeaderBlockLines = 64;  // times the line limit
+
+}  // namespace
+
+const char* ProtocolVersionText(TIdHTTPProtocolVersion version) { return version == pv1_0 ? "1.0" : "1.1"; }
+
+const char* MethodWord(TIdHTTPMethod method) {
+  switch (method) {
+    case hmHead: return "HEAD ";
+    case hmGet: return "GET ";
+    case hmPost: return "POST ";
+    case hmOptions: return "OPTIONS ";
+    case hmTrace: return "TRACE ";
+    case hmPut: return "PUT ";
+    case hmDelete: return "DELETE ";
+    case hmConnect: return "CONNECT ";
+  }
+  return "GET ";
+}
+
+int TIdHTTPResponse::StatusCode() {
+  std::string rest = StatusLine;
+  const size_t blank = rest.find(' ');
+  if (blank != std::string::npos) rest.erase(0, blank + 1);
+  rest = Trim(rest);
+  const std::string word = CutToken(rest, " ");
+  status_code_ = TryStrToInt(word).value_or(-1);
+  return status_code_;
+}
+
+bool TIdHTTPResponse::Reusable() {
+  const std::string version = Copy(StatusLine, 6, 3);
+  if (SameTextAscii(version, "1.0")) StatusVersion = pv1_0;
+  else if (SameTextAscii(version, "1.1")) StatusVersion = pv1_1;
+
+  client_.CheckPeerClosed(false, false);
+  if (!client_.Connected()) return false;
+  const std::string connection = Trim(Connection);
+  const std::string proxy_connection = Trim(ProxyConnection);
+  if (client_.ProtocolVersion == pv1_1) {
+    return !SameTextAscii(connection, "close") && !SameTextAscii(proxy_connection, "close");
+  }
+  return SameTextAscii(connection, "keep-alive") || SameTextAscii(proxy_connection, "keep-alive");
+}
+
+TIdHTTPProtocol::TIdHTTPProtocol(TIdCustomHTTP& client) : client_(client), response_(client) {}
+
+void TIdHTTPProtocol::WriteRequest(const TIdURI* uri, bool secure_connection) {
+  request_.ComposeHeaders();
+  client_.ProxyParams().ComposeHeaders(request_.HeaderLines);
+  if (uri != nullptr && client_.CookieManager() != nullptr) {
+    const std::string cookies = CookieHeaderFor(*client_.CookieManager(), *uri, secure_connection);
+    if (!cookies.empty()) request_.HeaderLines.SetValueOf("Cookie", cookies);
+  }
+
+  // The whole head leaves in one send.
+  client_.OpenWriteBuffering(-1);
+  try {
+    client_.WriteLine(std::string(MethodWord(request_.RequestMethod)) + request_.TargetUrl + " HTTP/" +
+                      ProtocolVersionText(client_.ProtocolVersion));
+    for (const std::string& line : request_.HeaderLines.Lines()) {
+      if (!line.empty()) client_.WriteLine(line);
+    }
+    client_.WriteLine("");
+  } catch (...) {
+    client_.ClearWriteBuffering();
+    throw;
+  }
+  client_.CloseWriteBuffering();
+}
+
+void TIdHTTPProtocol::ReadHeaderLines() {
+  TIdHeaderList& lines = response_.HeaderLines;
+  lines.Clear();
+  const size_t line_limit = client_.MaxLineLength > 0 ? static_cast<size_t>(client_.MaxLineLength) : 16384;
+  const size_t block_limit = line_limit * kMaxHeaderBlockLines;
+  size_t block_size = 0;
+
+  std::string line = client_.ReadLn();
+  try {
+    while (!line.empty()) {
+      block_size += line.size() + 2;
+      // An endless header block fails like an endless line.
+      if (block_size > block_limit) throw EIdReadLnMaxLineLengthExceeded();
+      lines.Add(std::move(line));
+      line = client_.ReadLn();
+    }
+  } catch (const EIdConnClosedGracefully&) {
+    // The head ends where the peer closed; what arrived is used.
+    client_.Disconnect();
+  }
+  response_.ParseHeaders();
+}
+
+TIdHTTPNextStep TIdHTTPProtocol::EvaluateResponse() {
+  TIdHTTPNextStep result = nxUndecided;
+  const int code = response_.StatusCode();
+  const int hundreds = code / 100;
+
+  if ((hundreds == 3 && code != 304) || !response_.Location.empty()) {
+    std::string location = response_.Location;
+    TIdHTTPMethod method = request_.RequestMethod;
+    if (client_.HandleRedirects && client_.redirect_counter_ < client_.RedirectMaximum) {
+      if (!client_.NotifyRedirect(location, method, client_.redirect_counter_)) client_.RaiseStatusError();
+      result = nxFollow;
+      request_.TargetUrl = location;
+      request_.RequestMethod = method;
+    } else {
+      result = nxDone;
+      if (!client_.NotifyRedirect(location, method, client_.redirect_counter_)) client_.RaiseStatusError();
+      response_.Location = location;
+    }
+    if (client_.Connected()) client_.DiscardBody();
+    return result;
+  }
+
+  bool drain_for_retry = false;
+  if (hundreds != 2) {
+    result = nxFollow;
+    if (code == 401) {
+      if (client_.auth_attempts_ >= client_.AuthRetries || !client_.HandleAuthChallenge(request_, response_)) {
+        client_.RaiseStatusError();
+      }
+      drain_for_retry = (client_.HTTPOptions & hoInProcessAuth) != 0;
+    } else if (code == 407) {
+      if (client_.proxy_auth_attempts_ >= client_.AuthRetries ||
+          !client_.HandleProxyAuthChallenge(request_, response_)) {
+        client_.RaiseStatusError();
+      }
+      drain_for_retry = (client_.HTTPOptions & hoInProcessAuth) != 0;
+    } else {
+      client_.RaiseStatusError();
+    }
+  }
+
+  if (client_.Connected()) {
+    if (drain_for_retry) {
+      client_.DiscardBody();
+      return nxAuthRetry;
+    }
+    if (code != 204) client_.ReadBody();
+    return nxDone;
+  }
+  return result;
+}
+
+}  // namespace kv

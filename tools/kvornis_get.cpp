@@ -1,0 +1,245 @@
+// kvornis-get: fetches URLs in order with one HTTP client, like a small
+// curl over the program's own library. Connections and cookies carry from
+// one URL to the next.
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/int_conversion.h"
+#include "base/stream.h"
+#include "base/text_tokens.h"
+#include "http/http_client.h"
+#include "net/intercept.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: kvornis-get [options] URL...\n"
+    "  -o FILE            write the bodies to FILE instead of standard output\n"
+    "  -i                 put the status line and header lines before each body\n"
+    "  -v                 status events and request and response heads on stderr\n"
+    "  -L                 follow redirects\n"
+    "  --max-redirs N     passes allowed when following redirects (default 15)\n"
+    "  -H 'Name: value'   add a header line to every request\n"
+    "  -A AGENT           the User-Agent text\n"
+    "  --http1.0          send HTTP/1.0 requests\n"
+    "  --read-timeout MS  give up a read after MS milliseconds (0: never)\n"
+    "  --stats            per URL: status code, body bytes and seconds on stderr\n";
+
+struct Options {
+  std::string output;
+  bool include_head = false;
+  bool verbose = false;
+  bool follow = false;
+  std::optional<int> max_redirects;
+  std::vector<std::string> headers;
+  std::optional<std::string> agent;
+  bool http10 = false;
+  std::optional<int> read_timeout;
+  bool stats = false;
+  std::vector<std::string> urls;
+};
+
+std::optional<Options> ParseArguments(int argc, char** argv) {
+  Options options;
+  auto value = [&](int& i) -> std::optional<std::string> {
+    if (i + 1 >= argc) return std::nullopt;
+    return std::string(argv[++i]);
+  };
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    std::optional<std::string> v;
+    if (arg == "-o") {
+      if (!(v = value(i))) return std::nullopt;
+      options.output = *v;
+    } else if (arg == "-i") {
+      options.include_head = true;
+    } else if (arg == "-v") {
+      options.verbose = true;
+    } else if (arg == "-L") {
+      options.follow = true;
+    } else if (arg == "--max-redirs") {
+      if (!(v = value(i)) || !kv::TryStrToInt(*v)) return std::nullopt;
+      options.max_redirects = *kv::TryStrToInt(*v);
+    } else if (arg == "-H") {
+      if (!(v = value(i)) || v->find(':') == std::string::npos) return std::nullopt;
+      options.headers.push_back(*v);
+    } else if (arg == "-A") {
+      if (!(v = value(i))) return std::nullopt;
+      options.agent = *v;
+    } else if (arg == "--http1.0") {
+      options.http10 = true;
+    } else if (arg == "--read-timeout") {
+      if (!(v = value(i)) || !kv::TryStrToInt(*v) || *kv::TryStrToInt(*v) < 0) return std::nullopt;
+      options.read_timeout = *kv::TryStrToInt(*v);
+    } else if (arg == "--stats") {
+      options.stats = true;
+    } else if (!arg.empty() && arg[0] == '-') {
+      return std::nullopt;
+    } else {
+      options.urls.push_back(arg);
+    }
+  }
+  if (options.urls.empty()) return std::nullopt;
+  return options;
+}
+
+// Standard output as a stream: bodies pass straight through.
+class StandardOutputStream : public kv::Stream {
+ public:
+  size_t Read(void*, size_t) override { return 0; }
+  size_t Write(const void* buffer, size_t count) override {
+    const char* bytes = static_cast<const char*>(buffer);
+    size_t done = 0;
+    while (done < count) {
+      ssize_t n = ::write(STDOUT_FILENO, bytes + done, count - done);
+      if (n <= 0) throw kv::EWriteError("Stream write error");
+      done += static_cast<size_t>(n);
+    }
+    position_ += static_cast<int64_t>(count);
+    return count;
+  }
+  int64_t Seek(int64_t offset, kv::SeekOrigin origin) override {
+    // Nothing written can be taken back; only the count moves.
+    position_ = origin == kv::SeekOrigin::Beginning ? offset : position_ + offset;
+    return position_;
+  }
+  int64_t Size() const override { return position_; }
+  void SetSize(int64_t size) override { position_ = size; }
+
+ private:
+  int64_t position_ = 0;
+};
+
+// Prints every block the client sends, line by line, marked "> ".
+void PrintSent(kv::Stream& block) {
+  std::string text(static_cast<size_t>(block.Size()), '\0');
+  block.Seek(0, kv::SeekOrigin::Beginning);
+  block.Read(text.data(), text.size());
+  block.Seek(0, kv::SeekOrigin::Beginning);
+  size_t from = 0;
+  while (from < text.size()) {
+    size_t end = text.find('\n', from);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(from, end - from);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::cerr << "> " << line << '\n';
+    from = end + 1;
+  }
+}
+
+std::string ResponseHead(kv::TIdHTTPResponse& response) {
+  std::string head = response.StatusLine + "\r\n";
+  for (const std::string& line : response.HeaderLines.Lines()) head += line + "\r\n";
+  return head + "\r\n";
+}
+
+class Fetcher {
+ public:
+  explicit Fetcher(const Options& options) : options_(options) {
+    if (options.follow) client_.HandleRedirects = true;
+    if (options.max_redirects) client_.RedirectMaximum = *options.max_redirects;
+    if (options.agent) client_.Request().UserAgent = *options.agent;
+    if (options.http10) client_.ProtocolVersion = kv::pv1_0;
+    if (options.read_timeout) client_.ReadTimeout = *options.read_timeout;
+    for (const std::string& header : options.headers) client_.Request().CustomHeaders.Add(header);
+    if (options.verbose) {
+      client_.OnStatus = [](kv::Component*, kv::TIdStatus, const std::string& text) {
+        std::cerr << "* " << text << '\n';
+      };
+      head_printer_.OnSend = [](kv::TIdConnectionIntercept*, kv::Stream& block) { PrintSent(block); };
+      client_.SetIntercept(&head_printer_);
+    }
+  }
+  ~Fetcher() { client_.SetIntercept(nullptr); }
+  Fetcher(const Fetcher&) = delete;
+  Fetcher& operator=(const Fetcher&) = delete;
+
+  // Fetches every URL; false when any failed.
+  bool Run() {
+    std::unique_ptr<kv::Stream> output;
+    try {
+      if (options_.output.empty()) output = std::make_unique<StandardOutputStream>();
+      else output = std::make_unique<kv::FileStream>(options_.output, kv::FileStream::Mode::Create);
+    } catch (const kv::Exception& e) {
+      Report(e);
+      return false;
+    }
+    bool all_fetched = true;
+    for (const std::string& url : options_.urls) all_fetched = Fetch(url, *output) && all_fetched;
+    try {
+      if (auto* file = dynamic_cast<kv::FileStream*>(output.get())) file->Close();
+    } catch (const kv::Exception& e) {
+      Report(e);
+      all_fetched = false;
+    }
+    return all_fetched;
+  }
+
+ private:
+  bool Fetch(const std::string& url, kv::Stream& output) {
+    const auto started = std::chrono::steady_clock::now();
+    kv::TIdHTTPResponse& response = client_.LastResponse();
+    bool fetched = true;
+    int64_t body_bytes = 0;
+    try {
+      // With -i the head goes before the body; the body is collected apart
+      // only then, since the head is known once the body has been read.
+      if (options_.include_head) {
+        kv::MemoryStream body;
+        client_.Get(url, &body);
+        const std::string head = ResponseHead(response);
+        output.WriteBuffer(head.data(), head.size());
+        output.WriteBuffer(body.View().data(), body.View().size());
+        body_bytes = static_cast<int64_t>(body.View().size());
+      } else {
+        const int64_t before = output.Position();
+        client_.Get(url, &output);
+        body_bytes = output.Position() - before;
+      }
+      if (options_.verbose) PrintReceivedHead(response);
+    } catch (const kv::Exception& e) {
+      if (options_.verbose && !response.StatusLine.empty()) PrintReceivedHead(response);
+      Report(e);
+      fetched = false;
+    }
+    if (options_.stats) {
+      const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+      std::fprintf(stderr, "%s: status %d, %lld bytes, %.3f s\n", url.c_str(), response.StoredStatusCode(),
+                   static_cast<long long>(body_bytes), seconds);
+    }
+    return fetched;
+  }
+
+  static void PrintReceivedHead(kv::TIdHTTPResponse& response) {
+    std::cerr << "< " << response.StatusLine << '\n';
+    for (const std::string& line : response.HeaderLines.Lines()) std::cerr << "< " << line << '\n';
+  }
+
+  static void Report(const kv::Exception& e) {
+    std::cerr << "kvornis-get: " << e.ClassName() << ": " << e.Message() << '\n';
+  }
+
+  const Options& options_;
+  kv::TIdHTTP client_;
+  kv::TIdConnectionIntercept head_printer_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::optional<Options> options = ParseArguments(argc, argv);
+  if (!options) {
+    std::cerr << kUsage;
+    return 2;
+  }
+  Fetcher fetcher(*options);
+  return fetcher.Run() ? 0 : 1;
+}

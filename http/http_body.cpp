@@ -1,8 +1,6 @@
 // Bodies: by announced length, by chunks, until the peer closes; the body
 // of a refused status read into the exception; bodies read only to be
 // dropped.
-#include <cctype>
-
 #include "base/text_tokens.h"
 #include "http/http_client.h"
 #include "http/http_exceptions.h"
@@ -19,10 +17,6 @@ constexpr int kDiscardTimeout = 4000;
 // The body of a refused status is kept in memory for the exception; a peer
 // that sends without end cannot make it grow past this.
 constexpr int64_t kMaxErrorBody = int64_t{16} * 1024 * 1024;
-
-// A chunk size line holds at most this many hex digits; a longer one is
-// not a size (it would not fit in 64 bits).
-constexpr size_t kMaxChunkDigits = 15;
 
 // Takes every byte written and keeps none.
 class DiscardingStream : public Stream {
@@ -76,19 +70,7 @@ class BodyStreamScope {
 
 }  // namespace
 
-int64_t TIdCustomHTTP::ReadChunkLength() {
-  std::string line = ReadLn();
-  const size_t blank = line.find(' ');
-  if (blank != std::string::npos) line.resize(blank);
-  if (line.empty() || line.size() > kMaxChunkDigits) return 0;
-  int64_t length = 0;
-  for (char c : line) {
-    const unsigned char u = static_cast<unsigned char>(c);
-    if (!std::isxdigit(u)) return 0;
-    length = length * 16 + (std::isdigit(u) ? u - '0' : std::tolower(u) - 'a' + 10);
-  }
-  return length;
-}
+int64_t TIdCustomHTTP::ReadChunkLength() { return ChunkLengthOf(ReadLn()); }
 
 void TIdCustomHTTP::ReadBody() {
   TIdHTTPResponse& response = LastResponse();

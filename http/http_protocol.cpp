@@ -35,13 +35,33 @@ const char* MethodWord(TIdHTTPMethod method) {
   return "GET ";
 }
 
-int TIdHTTPResponse::StatusCode() {
-  std::string rest = StatusLine;
+int StatusCodeOf(std::string_view status_line) {
+  std::string rest(status_line);
   const size_t blank = rest.find(' ');
   if (blank != std::string::npos) rest.erase(0, blank + 1);
   rest = Trim(rest);
-  const std::string word = CutToken(rest, " ");
-  status_code_ = TryStrToInt(word).value_or(-1);
+  return TryStrToInt(CutToken(rest, " ")).value_or(-1);
+}
+
+int64_t ChunkLengthOf(std::string_view line) {
+  // More digits than this would not fit in 64 bits: not a size.
+  constexpr size_t kMaxDigits = 15;
+  line = line.substr(0, line.find(' '));
+  if (line.empty() || line.size() > kMaxDigits) return 0;
+  int64_t length = 0;
+  for (char c : line) {
+    int digit;
+    if (c >= '0' && c <= '9') digit = c - '0';
+    else if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+    else return 0;
+    length = length * 16 + digit;
+  }
+  return length;
+}
+
+int TIdHTTPResponse::StatusCode() {
+  status_code_ = StatusCodeOf(StatusLine);
   return status_code_;
 }
 

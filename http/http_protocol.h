@@ -4,6 +4,7 @@
 // what comes after the head.
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "base/stream.h"
 #include "http/request_header.h"
@@ -24,6 +25,12 @@ enum TIdHTTPNextStep { nxFollow, nxDone, nxUndecided, nxAuthRetry };
 const char* ProtocolVersionText(TIdHTTPProtocolVersion version);
 // The request line's method word with its trailing blank, "GET " and so on.
 const char* MethodWord(TIdHTTPMethod method);
+// The word after the status line's first blank as a decimal number; -1 when
+// it is none.
+int StatusCodeOf(std::string_view status_line);
+// A chunk size line: the hex number before the first blank; 0 (the end of
+// the body) for anything else, a chunk extension included.
+int64_t ChunkLengthOf(std::string_view line);
 
 class TIdHTTPRequest : public TIdRequestHeaderInfo {
  public:

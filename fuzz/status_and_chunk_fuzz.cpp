@@ -1,0 +1,16 @@
+// The two numbers a response gives in its own words: the status code of the
+// status line and the sizes of a chunked body.
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "http/http_protocol.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  std::string_view text(reinterpret_cast<const char*>(data), size);
+  const int code = kv::StatusCodeOf(text);
+  (void)code;
+  const int64_t length = kv::ChunkLengthOf(text);
+  if (length < 0) __builtin_trap();  // a size is never negative
+  return 0;
+}

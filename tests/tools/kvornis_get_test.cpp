@@ -1,0 +1,85 @@
+// kvornis-get as a program: bodies and heads on its output, failures named
+// by class, exit codes, one connection for several URLs.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "base/int_conversion.h"
+#include "tests/support/loopback_peer.h"
+#include "tests/support/run_process.h"
+#include "tests/support/temp_dir.h"
+
+namespace kv::test {
+namespace {
+
+constexpr const char* kHeadEnd = "\r\n\r\n";
+
+std::string Url(int port, const std::string& path) { return "http://127.0.0.1:" + IntToStr(port) + path; }
+
+TEST(KvornisGet, FetchesSeveralUrlsOverOneConnectionAndGoesOnAfterAFailure) {
+  LoopbackPeer peer({Script()
+                         .ExpectUntil(kHeadEnd)
+                         .Send("HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\none\n")
+                         .ExpectUntil(kHeadEnd)
+                         .Send("HTTP/1.1 404 Not Found\r\nContent-Length: 4\r\n\r\ngone")
+                         .ExpectUntil(kHeadEnd)
+                         .Send("HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\ntwo\n")});
+  const ProcessResult result = RunBuildProgram(
+      "tools/kvornis-get", {"-v", Url(peer.Port(), "/a"), Url(peer.Port(), "/missing"), Url(peer.Port(), "/b")});
+  EXPECT_EQ(result.exit_code, 1);
+  EXPECT_EQ(result.out, "one\ntwo\n");
+  EXPECT_NE(result.err.find("kvornis-get: EIdHTTPProtocolException: HTTP/1.1 404 Not Found\n"), std::string::npos);
+  EXPECT_NE(result.err.find("> GET /missing HTTP/1.1\n"), std::string::npos);
+  EXPECT_NE(result.err.find("< HTTP/1.1 404 Not Found\n"), std::string::npos);
+  size_t connects = 0;
+  for (size_t at = result.err.find("* Connected."); at != std::string::npos;
+       at = result.err.find("* Connected.", at + 1)) {
+    ++connects;
+  }
+  EXPECT_EQ(connects, 1u);
+  EXPECT_EQ(peer.Accepted(), 1u);
+}
+
+TEST(KvornisGet, OptionsShapeTheRequestAndTheOutput) {
+  LoopbackPeer peer({Script()
+                         .ExpectUntil(kHeadEnd)
+                         .Send("HTTP/1.1 301 Moved\r\nLocation: /new\r\nContent-Length: 0\r\n\r\n")
+                         .ExpectUntil(kHeadEnd)
+                         .Send("HTTP/1.1 200 OK\r\nX-Served: yes\r\nContent-Length: 5\r\n\r\nfinal")});
+  TempDir dir;
+  const std::string file = (dir.Path() / "out.bin").string();
+  const ProcessResult result = RunBuildProgram(
+      "tools/kvornis-get", {"-L", "-i", "-A", "agent/2", "-H", "X-Test: 1", "-o", file, Url(peer.Port(), "/old")});
+  ASSERT_TRUE(peer.WaitDone());
+  EXPECT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_EQ(ReadFileBytes(file), "HTTP/1.1 200 OK\r\nX-Served: yes\r\nContent-Length: 5\r\n\r\nfinal");
+  const std::string sent = peer.Received(0);
+  EXPECT_NE(sent.find("GET /new HTTP/1.1\r\n"), std::string::npos);
+  EXPECT_NE(sent.find("\r\nX-Test: 1\r\n"), std::string::npos);
+  EXPECT_NE(sent.find("\r\nUser-Agent: agent/2\r\n"), std::string::npos);
+}
+
+TEST(KvornisGet, BadArgumentsAndUnreachablePeers) {
+  struct Case {
+    std::vector<std::string> args;
+    int exit_code;
+    const char* err;  // expected at the start of stderr
+  };
+  const std::vector<Case> cases = {
+      {{}, 2, "usage: kvornis-get"},
+      {{"--bogus", "http://h/"}, 2, "usage: kvornis-get"},
+      {{"--max-redirs", "x", "http://h/"}, 2, "usage: kvornis-get"},
+      {{"-H", "no colon", "http://h/"}, 2, "usage: kvornis-get"},
+      {{"ftp://h/x"}, 1, "kvornis-get: EIdUnknownProtocol: \n"},
+      {{"http://127.0.0.1:1/"}, 1, "kvornis-get: EIdSocketError: Socket Error # 10061"},
+  };
+  for (const Case& c : cases) {
+    const ProcessResult result = RunBuildProgram("tools/kvornis-get", c.args);
+    EXPECT_EQ(result.exit_code, c.exit_code) << result.err;
+    EXPECT_EQ(result.err.rfind(c.err, 0), 0u) << result.err;
+  }
+}
+
+}  // namespace
+}  // namespace kv::test

@@ -11,6 +11,10 @@
 
 namespace kv {
 
+// The most text the hidden page text holds: far above any result page, and
+// a bound on what a page fetch may bring into memory.
+inline constexpr size_t kPageTextCapacity = size_t{32} * 1024 * 1024;
+
 class TFormMainModel : public Component {
  public:
   explicit TFormMainModel(Component* owner = nullptr);
@@ -21,7 +25,7 @@ class TFormMainModel : public Component {
   TSpinEdit SpinEdKwPM{1, 99999, 1};
   TStringGrid StrGrid1;
   TMemo MemoArea;
-  TMemo Memo1;
+  TMemo Memo1{kPageTextCapacity};
   TStatusBar StatusBar1;
   TSaveDialog SaveDialog1;
 

@@ -1,9 +1,142 @@
+// The three digging commands: each fetches the service's form page, builds
+// the query address from its hidden fields and the keyword, then reads
+// result pages into the grid and the text list.
+#include "base/cp1251.h"
+#include "base/int_conversion.h"
 #include "digging/form_main.h"
-#include "net/exceptions.h"
+#include "digging/keyword_encoder.h"
+#include "digging/page_readers.h"
+#include "http/http_client.h"
 
-// Interim: the commands land with the page readers in the next change.
 namespace kv {
-void TFormMain::DigButtClick() { throw EIdException("digging is not built yet"); }
-void TFormMain::DeepButtClick() { throw EIdException("digging is not built yet"); }
-void TFormMain::BroadButtClick() { throw EIdException("digging is not built yet"); }
+
+namespace {
+
+constexpr std::string_view kFormPagePath = "/stat/wordsstat.pl?rpt=ppc&shw=1";
+constexpr std::string_view kBlankInQuery = "%20";
+
+// The Broad command reads one page into the rows below the header.
+constexpr int kBroadFirstRow = 1;
+
+}  // namespace
+
+void TFormMain::FetchPage(const std::string& url, MemoryStream& page) {
+  try {
+    id_http1_->Get(url, &page);
+  } catch (const EIdSocketError&) {
+    StatusBar1.SetSimpleText("Проверьте связь с Интернетом!"_w1251);
+  }
+}
+
+void TFormMain::LoadPage(MemoryStream& page) {
+  page.Seek(0, SeekOrigin::Beginning);
+  Memo1.LoadFromStream(page);
+}
+
+void TFormMain::ShowPageDone(int pages) {
+  StatusBar1.SetSimpleText(std::string("Обработана страница "_w1251) + IntToStr(pages));
+  StatusBar1.Repaint();
+}
+
+void TFormMain::ShowFinalStatus() {
+  StatusBar1.SetSimpleText(std::string("Выполнено - получено "_w1251) +
+                           IntToStr(static_cast<int64_t>(MemoArea.LineCount())) + std::string(" кейвордов"_w1251));
+}
+
+std::string TFormMain::BuildQueryAddress() {
+  std::string address = service_url_ + std::string(kFormPagePath);
+  {
+    // The page stream refuses to grow past what the page text can hold.
+    MemoryStream page(kPageTextCapacity, "Text exceeds memo capacity");
+    FetchPage(address, page);
+    StatusBar1.SetSimpleText("Связь установлена ..."_w1251);
+    LoadPage(page);
+  }
+  address += "&checkboxes=";
+  address += HiddenFieldsQuery(Memo1);
+  address += "&text=";
+  address += EncodeKeyword(EditKw.Text(), kBlankInQuery);
+  Memo1.Clear();
+  return address;
+}
+
+void TFormMain::DigPages(std::string address, bool (*is_table_line)(std::string_view), int page_limit,
+                         int minimum_count, int next_row) {
+  int pages = 0;
+  while (!address.empty()) {
+    MemoryStream page(kPageTextCapacity, "Text exceeds memo capacity");
+    FetchPage(address, page);
+    LoadPage(page);
+    ShowPageDone(++pages);
+
+    const std::optional<size_t> table = FindTableLine(Memo1, is_table_line);
+    if (!table) {
+      StatusBar1.SetSimpleText("Не найдено кейвордов"_w1251);
+      return;
+    }
+    RowTarget target{StrGrid1, MemoArea, next_row};
+    const TableEnd end = ReadResultTable(Memo1, *table, target);
+    next_row = target.next_row;
+
+    if (StrToInt(end.last_count) < minimum_count || pages == page_limit) break;
+    const std::optional<std::string> next = NextPageTarget(end.last_line_rest);
+    address = next ? service_url_ + *next : std::string();
+  }
+  ShowFinalStatus();
+}
+
+void TFormMain::DigButtClick() {
+  if (EditKw.Text().empty()) {
+    StatusBar1.SetSimpleText("Не указан кейворд"_w1251);
+    return;
+  }
+  const int page_limit = SpinEdMaxKw.Value();
+  const int minimum_count = SpinEdKwPM.Value();
+  const int next_row = StrGrid1.RowCount();
+  StatusBar1.SetSimpleText("");
+  DigPages(BuildQueryAddress(), IsGetTableLine, page_limit, minimum_count, next_row);
+}
+
+void TFormMain::DeepButtClick() {
+  const int row = StrGrid1.Row();
+  if (row == 0) {
+    StatusBar1.SetSimpleText("Не указан кейворд для поиска вглубь"_w1251);
+    return;
+  }
+  // An empty cell is dug as an empty keyword.
+  EditKw.SetText(StrGrid1.Cell(0, row));
+  const int page_limit = SpinEdMaxKw.Value();
+  const int minimum_count = SpinEdKwPM.Value();
+  const int next_row = StrGrid1.RowCount();
+  DigPages(BuildQueryAddress(), IsDeepTableLine, page_limit, minimum_count, next_row);
+}
+
+void TFormMain::BroadButtClick() {
+  if (EditKw.Text().empty()) {
+    StatusBar1.SetSimpleText("Не указан кейворд"_w1251);
+    return;
+  }
+  StatusBar1.SetSimpleText("");
+  const std::string address = BuildQueryAddress();
+  MemoArea.Clear();
+
+  {
+    MemoryStream page(kPageTextCapacity, "Text exceeds memo capacity");
+    FetchPage(address, page);
+    LoadPage(page);
+    ShowPageDone(1);
+  }
+  const std::optional<size_t> table = FindTableLine(Memo1, IsBroadTableLine);
+  if (!table) {
+    StatusBar1.SetSimpleText("Не найдено кейвордов"_w1251);
+    return;
+  }
+  RowTarget target{StrGrid1, MemoArea, kBroadFirstRow};
+  const std::string last_count = ReadBroadTable(Memo1.Line(*table), target);
+  // Paging stops here whatever the count, a page limit of one being
+  // reached; the count is still read, so one that is no number fails.
+  (void)StrToInt(last_count);
+  ShowFinalStatus();
+}
+
 }  // namespace kv

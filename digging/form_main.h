@@ -6,8 +6,11 @@
 #include <string>
 
 #include "app/form_main.h"
+#include "base/stream.h"
 
 namespace kv {
+
+class TIdHTTP;
 
 class TFormMain : public TFormMainModel {
  public:
@@ -20,6 +23,7 @@ class TFormMain : public TFormMainModel {
   static std::string DefaultServiceUrl();
 
   const std::string& ServiceUrl() const { return service_url_; }
+  TIdHTTP& IdHTTP1() { return *id_http1_; }
 
   // ---- Digging commands ----
   void DigButtClick();    // "Получить": the seed keyword's pages
@@ -27,7 +31,23 @@ class TFormMain : public TFormMainModel {
   void BroadButtClick();  // "Вширь": the one-line broad table of that row
 
  private:
+  // The query address: the form page fetched, its hidden fields and the
+  // keyword of EditKw appended.
+  std::string BuildQueryAddress();
+  // Result pages from `address` on, their rows appended from `next_row`,
+  // following the next-page links while the limits allow.
+  void DigPages(std::string address, bool (*is_table_line)(std::string_view), int page_limit, int minimum_count,
+                int next_row);
+  // Fetches into `page`; a socket failure is shown and the page is taken as
+  // it arrived.
+  void FetchPage(const std::string& url, MemoryStream& page);
+  void LoadPage(MemoryStream& page);
+  // One fetched page counted and shown in the status bar at once.
+  void ShowPageDone(int pages);
+  void ShowFinalStatus();
+
   std::string service_url_;
+  std::unique_ptr<TIdHTTP> id_http1_;
 };
 
 }  // namespace kv

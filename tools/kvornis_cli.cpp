@@ -29,13 +29,14 @@ struct Options {
 constexpr const char* kUsage =
     "usage: kvornis-cli [--service URL] [--raw] STEP...\n"
     "steps: keyword=TEXT pages=TEXT min=TEXT row=R list=FILE\n"
-    "       clear remdup sort count ltor save=FILE savekw=FILE\n"
+    "       get deep broad clear remdup sort count ltor save=FILE savekw=FILE\n"
     "       print=list print=grid\n";
 
 const std::map<std::string, void (TFormMain::*)()> kHandlers = {
     {"clear", &TFormMain::ClearButtClick}, {"remdup", &TFormMain::RemDupButtClick},
     {"sort", &TFormMain::SortButtClick},   {"count", &TFormMain::Count1Click},
-    {"ltor", &TFormMain::LtoRClick},
+    {"ltor", &TFormMain::LtoRClick},       {"get", &TFormMain::DigButtClick},
+    {"deep", &TFormMain::DeepButtClick},   {"broad", &TFormMain::BroadButtClick},
 };
 const std::vector<std::string> kValueSteps = {"keyword", "pages", "min", "row", "list", "save", "savekw", "print"};
 
@@ -76,7 +77,8 @@ std::optional<Options> ParseArguments(int argc, char** argv) {
 
 class Driver {
  public:
-  explicit Driver(const Options& options) : options_(options) {
+  explicit Driver(const Options& options)
+      : options_(options), form_(nullptr, options.service.empty() ? TFormMain::DefaultServiceUrl() : options.service) {
     form_.SaveDialog1.Runner = [this](const kv::TSaveDialog&) -> std::optional<std::string> {
       if (save_answer_.empty()) return std::nullopt;
       return save_answer_;

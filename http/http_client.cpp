@@ -4,7 +4,7 @@
 
 #include "base/int_conversion.h"
 #include "base/text_tokens.h"
-#include "http/http_cookie_hooks.h"
+#include "http/cookie_manager.h"
 #include "http/http_exceptions.h"
 
 namespace kv {
@@ -18,7 +18,7 @@ TIdCustomHTTP::TIdCustomHTTP(Component* owner)
 }
 
 TIdCustomHTTP::~TIdCustomHTTP() {
-  if (owns_cookie_manager_) FreeCookieManager(cookie_manager_);
+  if (cookie_manager_ != nullptr && !owns_cookie_manager_) cookie_manager_->RemoveFreeNotification(this);
   cookie_manager_ = nullptr;
 }
 
@@ -37,18 +37,18 @@ void TIdCustomHTTP::SetPort(int port) {
 void TIdCustomHTTP::SetCookieManager(TIdCookieManager* manager) {
   if (manager == cookie_manager_) return;
   if (owns_cookie_manager_) {
-    FreeCookieManager(cookie_manager_);
-  } else if (Component* old = CookieManagerComponent(cookie_manager_)) {
-    old->RemoveFreeNotification(this);
+    cookie_manager_ = nullptr;
+    owned_cookie_manager_.reset();
+  } else if (cookie_manager_ != nullptr) {
+    cookie_manager_->RemoveFreeNotification(this);
   }
   owns_cookie_manager_ = false;
   cookie_manager_ = manager;
-  if (Component* fresh = CookieManagerComponent(manager)) fresh->FreeNotification(this);
+  if (manager != nullptr) manager->FreeNotification(this);
 }
 
 void TIdCustomHTTP::Notification(Component* component, Operation operation) {
-  if (operation == Operation::opRemove && component != nullptr &&
-      component == CookieManagerComponent(cookie_manager_)) {
+  if (operation == Operation::opRemove && component != nullptr && component == cookie_manager_) {
     cookie_manager_ = nullptr;
     owns_cookie_manager_ = false;
   }
@@ -141,19 +141,20 @@ void TIdCustomHTTP::ReadResponseHead() {
 
 void TIdCustomHTTP::StoreResponseCookies() {
   if (cookie_manager_ == nullptr && AllowCookies) {
-    cookie_manager_ = MakeCookieManager(this);
-    owns_cookie_manager_ = cookie_manager_ != nullptr;
+    owned_cookie_manager_ = std::make_unique<TIdCookieManager>();
+    cookie_manager_ = owned_cookie_manager_.get();
+    owns_cookie_manager_ = true;
   }
   if (cookie_manager_ == nullptr) return;
   const TIdHeaderList& lines = LastResponse().HeaderLines;
   const std::string& host = current_uri_->Host;
   for (int i = 0; i < lines.Count(); ++i) {
     if (TIdHeaderList::IsContinuationLine(lines[i])) continue;
-    if (SameTextAscii(lines.NameOfLine(i), "Set-cookie")) StoreSetCookie(*cookie_manager_, lines.ValueOfLine(i), host);
+    if (SameTextAscii(lines.NameOfLine(i), "Set-cookie")) cookie_manager_->StoreSetCookie(lines.ValueOfLine(i), host);
   }
   for (int i = 0; i < lines.Count(); ++i) {
     if (TIdHeaderList::IsContinuationLine(lines[i])) continue;
-    if (SameTextAscii(lines.NameOfLine(i), "Set-cookie2")) StoreSetCookie2(*cookie_manager_, lines.ValueOfLine(i), host);
+    if (SameTextAscii(lines.NameOfLine(i), "Set-cookie2")) cookie_manager_->StoreSetCookie2(lines.ValueOfLine(i), host);
   }
 }
 

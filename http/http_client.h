@@ -9,14 +9,13 @@
 #include <string>
 
 #include "base/stream.h"
+#include "http/cookie_manager.h"
 #include "http/http_protocol.h"
 #include "http/proxy_info.h"
 #include "http/uri.h"
 #include "net/tcp_client.h"
 
 namespace kv {
-
-class TIdCookieManager;
 
 enum TIdHTTPOption : unsigned {
   hoInProcessAuth = 1u << 0,
@@ -108,6 +107,7 @@ class TIdCustomHTTP : public TIdTCPClient {
   std::unique_ptr<TIdURI> current_uri_;
   std::unique_ptr<TIdHTTPProtocol> protocol_;
   std::unique_ptr<TIdProxyConnectionInfo> proxy_params_;
+  std::unique_ptr<TIdCookieManager> owned_cookie_manager_;  // made because AllowCookies is set
   TIdCookieManager* cookie_manager_ = nullptr;
   bool owns_cookie_manager_ = false;
   int redirect_counter_ = 0;

@@ -6,7 +6,7 @@
 #include "base/text.h"
 #include "base/text_tokens.h"
 #include "http/http_client.h"
-#include "http/http_cookie_hooks.h"
+#include "http/cookie_manager.h"
 #include "net/exceptions.h"
 
 namespace kv {
@@ -86,7 +86,7 @@ void TIdHTTPProtocol::WriteRequest(const TIdURI* uri, bool secure_connection) {
   request_.ComposeHeaders();
   client_.ProxyParams().ComposeHeaders(request_.HeaderLines);
   if (uri != nullptr && client_.CookieManager() != nullptr) {
-    const std::string cookies = CookieHeaderFor(*client_.CookieManager(), *uri, secure_connection);
+    const std::string cookies = client_.CookieManager()->CookieHeaderFor(*uri, secure_connection);
     if (!cookies.empty()) request_.HeaderLines.SetValueOf("Cookie", cookies);
   }
 

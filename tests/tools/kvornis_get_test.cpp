@@ -83,3 +83,23 @@ TEST(KvornisGet, BadArgumentsAndUnreachablePeers) {
 
 }  // namespace
 }  // namespace kv::test
+
+namespace kv::test {
+namespace {
+
+TEST(KvornisGet, CookiesCarryFromOneUrlToTheNext) {
+  LoopbackPeer peer({Script()
+                         .ExpectUntil(kHeadEnd)
+                         .Send("HTTP/1.1 200 OK\r\nSet-Cookie: session=42; path=/\r\nContent-Length: 0\r\n\r\n")
+                         .ExpectUntil(kHeadEnd)
+                         .Send("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n")});
+  const ProcessResult result =
+      RunBuildProgram("tools/kvornis-get", {"-v", Url(peer.Port(), "/login"), Url(peer.Port(), "/stat/page")});
+  EXPECT_EQ(result.exit_code, 0) << result.err;
+  const size_t second_request = result.err.find("> GET /stat/page HTTP/1.1\n");
+  ASSERT_NE(second_request, std::string::npos) << result.err;
+  EXPECT_EQ(result.err.find("> Cookie: "), result.err.find("> Cookie: session=42\n", second_request));
+}
+
+}  // namespace
+}  // namespace kv::test

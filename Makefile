@@ -28,7 +28,7 @@ bench:
 # libFuzzer targets (clang); run one with e.g. build/fuzz/fuzz/fuzz_uri -max_total_time=60
 fuzz: deps
 	cmake -S . -B build/fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	  -DKVORNIS_FUZZ=ON -DKVORNIS_TESTS=OFF -DKVORNIS_BENCH=OFF
+	  -DKVORNIS_FUZZ=ON -DKVORNIS_TESTS=OFF -DKVORNIS_BENCH=OFF -DKVORNIS_GUI=OFF
 	cmake --build build/fuzz -j2
 
 clean:

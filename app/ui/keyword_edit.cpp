@@ -1,0 +1,27 @@
+#include "app/ui/keyword_edit.h"
+
+#include <limits>
+
+#include "app/ui/qt_text.h"
+
+namespace kv::ui {
+
+KeywordEdit::KeywordEdit(TEdit& edit, QWidget* parent) : QLineEdit(parent), edit_(edit) {
+  // Qt's default limit is 32767 characters; the keyword box has none.
+  setMaxLength(std::numeric_limits<int>::max());
+  Push();
+}
+
+void KeywordEdit::Pull() {
+  std::string typed = FromQt(text());
+  if (typed != edit_.Text()) edit_.SetText(typed);
+  shown_revision_ = edit_.Revision();
+}
+
+void KeywordEdit::Push() {
+  if (edit_.Revision() == shown_revision_) return;
+  setText(ToQt(edit_.Text()));
+  shown_revision_ = edit_.Revision();
+}
+
+}  // namespace kv::ui

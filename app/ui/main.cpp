@@ -1,0 +1,20 @@
+// Kvornis: the application object, the main window, the About window, then
+// the message loop until the main window closes.
+
+#include <QApplication>
+
+#include "app/ui/app_icon.h"
+#include "app/ui/form_about.h"
+#include "app/ui/form_main.h"
+
+int main(int argc, char** argv) {
+  QApplication application(argc, argv);
+  QApplication::setWindowIcon(kv::ui::AppIcon());
+  // The installed .desktop entry, so that the desktop can match the window to it.
+  QGuiApplication::setDesktopFileName("kvornis");
+  kv::ui::FormMain form_main;
+  kv::ui::FormAbout form_about(&form_main);  // stays hidden until asked for
+  form_main.SetAboutWindow(&form_about);
+  form_main.show();
+  return QApplication::exec();
+}

@@ -1,0 +1,35 @@
+#include "app/ui/save_dialog.h"
+
+#include <QFile>
+#include <QFileDialog>
+
+#include "app/ui/qt_text.h"
+
+namespace kv::ui {
+
+QStringList QtNameFilters(std::string_view filter) {
+  const QStringList parts = ToQt(filter).split(u'|');
+  QStringList filters;
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+    const QString patterns = QString(parts[i + 1]).replace(u';', u' ').trimmed();
+    const QString display = parts[i].trimmed();
+    const QString in_parentheses = QStringLiteral("(%1)").arg(patterns);
+    filters << (display.endsWith(in_parentheses) ? display : display + u' ' + in_parentheses);
+  }
+  return filters;
+}
+
+std::optional<std::string> RunSaveDialog(QWidget* parent, const TSaveDialog& settings) {
+  QFileDialog dialog(parent, ToQt(settings.Title));
+  dialog.setObjectName("SaveDialog1");
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setOption(QFileDialog::DontConfirmOverwrite);
+  if (const QStringList filters = QtNameFilters(settings.Filter); !filters.isEmpty()) dialog.setNameFilters(filters);
+  dialog.setDefaultSuffix(ToQt(settings.DefaultExt));
+  if (!settings.FileName().empty()) dialog.selectFile(QFile::decodeName(QByteArray::fromStdString(settings.FileName())));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return QFile::encodeName(dialog.selectedFiles().constFirst()).toStdString();
+}
+
+}  // namespace kv::ui

@@ -1,0 +1,34 @@
+#include "app/ui/status_line.h"
+
+#include <QLabel>
+
+#include "app/ui/qt_text.h"
+
+namespace kv::ui {
+
+StatusLine::StatusLine(TStatusBar& status, QWidget* parent)
+    : QStatusBar(parent), status_(status), label_(new QLabel(this)) {
+  label_->setObjectName("StatusText");
+  addWidget(label_, 1);
+  status_.OnRepaint = [this](const std::string& text) { ShowNow(text); };
+  Push();
+}
+
+StatusLine::~StatusLine() { status_.OnRepaint = nullptr; }
+
+void StatusLine::Push() {
+  if (status_.Revision() == shown_revision_) return;
+  label_->setText(ToQt(status_.SimpleText()));
+  shown_revision_ = status_.Revision();
+}
+
+QString StatusLine::Text() const { return label_->text(); }
+
+void StatusLine::ShowNow(const std::string& text) {
+  label_->setText(ToQt(text));
+  shown_revision_ = status_.Revision();
+  // Painted now, not when the event loop next runs: the command holds it.
+  label_->repaint();
+}
+
+}  // namespace kv::ui

@@ -75,6 +75,10 @@ int64_t TIdCustomHTTP::ReadChunkLength() { return ChunkLengthOf(ReadLn()); }
 void TIdCustomHTTP::ReadBody() {
   TIdHTTPResponse& response = LastResponse();
   if (response.BodyStream == nullptr) return;
+  // These responses end with their head whatever length they announce;
+  // reading on would wait for bytes that never come.
+  const int code = response.StoredStatusCode();
+  if (Request().RequestMethod == hmHead || code / 100 == 1 || code == 204 || code == 304) return;
   Stream& body = *response.BodyStream;
 
   if (response.ContentLength > 0) {

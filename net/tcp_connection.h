@@ -68,7 +68,8 @@ class TIdTCPConnection : public TIdComponent {
   // stay readable. Raises EIdConnClosedGracefully when disconnected and
   // `raise_if_closed`, if the buffer is empty or `ignore_buffer` is set.
   virtual void CheckPeerClosed(bool raise_if_closed, bool ignore_buffer);
-  // A 1 ms look that takes in what has arrived and notices a close.
+  // A look without waiting that takes in what has arrived and notices a
+  // close.
   virtual void ProbePeerClosed(bool raise_if_closed);
   virtual bool Connected();
   // Orderly close: hsDisconnecting, DropSocket, free an owned transport,

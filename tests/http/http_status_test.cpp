@@ -221,3 +221,32 @@ TEST(HttpRedirects, HandlerMayTurnAPostIntoAGet) {
 
 }  // namespace
 }  // namespace kv::test
+
+namespace kv::test {
+namespace {
+
+TEST(HttpStatusVerdict, ResponsesWithoutBodyReadNothingWhateverTheyAnnounce) {
+  // A reply to HEAD and a 304 end with their head; the next response
+  // follows at once on the same connection.
+  LoopbackPeer peer({Script()
+                         .ExpectUntil(kHeadEnd)
+                         .Send("HTTP/1.1 200 OK\r\nContent-Length: 153\r\n\r\n")
+                         .ExpectUntil(kHeadEnd)
+                         .Send("HTTP/1.1 304 Not Modified\r\nContent-Length: 99\r\n\r\n")
+                         .ExpectUntil(kHeadEnd)
+                         .Send(Response("200 OK", "next"))});
+  TIdHTTP client;
+  client.ReadTimeout = 10000;
+  client.Head(Url(peer.Port(), "/h"));
+  EXPECT_EQ(client.LastResponse().ContentLength, 153);
+  MemoryStream body;
+  const EIdHTTPProtocolException e = ProtocolFailureOf([&] { client.Get(Url(peer.Port(), "/n"), &body); });
+  EXPECT_EQ(e.ReplyCode(), 304);
+  EXPECT_EQ(e.ErrorBody(), "");
+  client.Get(Url(peer.Port(), "/next"), &body);
+  EXPECT_EQ(BodyOf(body), "next");
+  EXPECT_EQ(peer.Accepted(), 1u);
+}
+
+}  // namespace
+}  // namespace kv::test

@@ -20,6 +20,11 @@ std::string BuildDir() {
   return dir ? dir : KV_BUILD_DIR_DEFAULT;
 }
 
+std::string SourceDir() {
+  const char* dir = std::getenv("KV_SOURCE_DIR");
+  return dir ? dir : KV_SOURCE_DIR_DEFAULT;
+}
+
 ProcessResult RunBuildProgram(const std::string& program, const std::vector<std::string>& args) {
   TempDir capture;
   std::string out_path = capture.File("out"), err_path = capture.File("err");

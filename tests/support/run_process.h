@@ -16,5 +16,7 @@ struct ProcessResult {
 ProcessResult RunBuildProgram(const std::string& program, const std::vector<std::string>& args);
 
 std::string BuildDir();
+// The source tree the tests were built from (scripts, data).
+std::string SourceDir();
 
 }  // namespace kv::test

@@ -1,7 +1,7 @@
 # Front door: `make demo` runs Kvornis, `make test` tests it.
 PRESET ?= dev
 
-.PHONY: all build test demo bench fuzz deps configure clean
+.PHONY: all build test demo screenshot bench fuzz deps configure clean
 
 all: build
 
@@ -17,9 +17,13 @@ build: configure
 test: build
 	ctest --preset $(PRESET)
 
-demo:
-	@$(MAKE) --no-print-directory build PRESET=release
+# Builds the window and opens it against the local stand-in service.
+demo: deps
 	@scripts/demo
+
+# A picture of the window after a real dig, taken under Xvfb.
+screenshot: deps
+	@scripts/screenshot
 
 bench:
 	@$(MAKE) --no-print-directory build PRESET=release

@@ -1,0 +1,126 @@
+// kvornis-stat-sim: the local stand-in of the keyword-statistics service,
+// for the digging tests, the demo and the benchmarks. `--help` tells what it
+// serves; tools/stat_sim/pages.cpp tells the page layout.
+
+#include <httplib.h>
+#include <pthread.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <iostream>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "tools/stat_sim/options.h"
+#include "tools/stat_sim/service.h"
+#include "tools/stat_sim/session.h"
+
+namespace {
+
+using kv::statsim::SimOptions;
+
+// A dig of up to 999 pages, with its form page, must stay on one connection.
+constexpr size_t kKeepAliveMaxCount = 100000;
+constexpr time_t kKeepAliveSeconds = 30;
+// How long a stop waits for open connections before the process just ends.
+constexpr auto kStopGrace = std::chrono::milliseconds(500);
+
+void Configure(httplib::Server& server, const kv::statsim::StatService& service, const SimOptions& options) {
+  server.Get(".*", [&service](const httplib::Request& request, httplib::Response& response) {
+    if (request.path == kv::statsim::kServicePath)
+      service.Handle(request, response);
+    else
+      response.status = 404;
+  });
+  server.set_error_handler([](const httplib::Request&, httplib::Response& response) {
+    response.set_content("<html><body><p>Not found</p></body></html>\n", "text/html; charset=utf-8");
+  });
+  // The head and the body go out in separate writes; with Nagle's rule the
+  // body would wait for the client's delayed ACK, some 40 ms a page.
+  server.set_tcp_nodelay(true);
+  // The library's default also sets SO_REUSEPORT, with which a second
+  // stand-in on the same fixed port would quietly share it; a taken port
+  // must be an error instead.
+  server.set_socket_options([](socket_t socket) {
+    int yes = 1;
+    setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  });
+  server.set_keep_alive_max_count(kKeepAliveMaxCount);
+  server.set_keep_alive_timeout(kKeepAliveSeconds);
+  if (options.log) {
+    server.set_logger([](const httplib::Request& request, const httplib::Response& response) {
+      std::cerr << request.method << ' ' << request.target << ' ' << response.status << std::endl;
+    });
+  }
+}
+
+// Bound port, or -1.
+int Bind(httplib::Server& server, int port) {
+  if (port == 0) return server.bind_to_any_port("127.0.0.1");
+  return server.bind_to_port("127.0.0.1", port) ? port : -1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::optional<SimOptions> options = kv::statsim::ParseOptions(argc, argv, std::cerr);
+  if (!options) {
+    std::cerr << kv::statsim::kUsage;
+    return 2;
+  }
+  if (options->help) {
+    std::cout << kv::statsim::kUsage;
+    return 0;
+  }
+
+  // SIGINT and SIGTERM are blocked in every thread (the server's threads
+  // inherit the mask) and taken by one thread with sigwait, which stops the
+  // server outside any signal handler.
+  sigset_t stop_signals;
+  sigemptyset(&stop_signals);
+  sigaddset(&stop_signals, SIGINT);
+  sigaddset(&stop_signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
+  signal(SIGPIPE, SIG_IGN);  // a client that leaves mid-page is not our end
+
+  kv::statsim::StatService service(*options);
+  httplib::Server server;
+  Configure(server, service, *options);
+  int port = Bind(server, options->port);
+  if (port < 0) {
+    std::cerr << "kvornis-stat-sim: cannot listen on 127.0.0.1:" << options->port << '\n';
+    return 1;
+  }
+
+  std::mutex mutex;
+  std::condition_variable listen_ended;
+  bool listening_over = false;
+  std::thread stopper([&] {
+    int signal_number = 0;
+    sigwait(&stop_signals, &signal_number);
+    // A signal can come before the accept loop runs; stop() only acts on a running server.
+    std::unique_lock lock(mutex);
+    while (!server.is_running() && !listening_over) listen_ended.wait_for(lock, std::chrono::milliseconds(5));
+    server.stop();
+    // The accept loop waits for open keep-alive connections to go idle;
+    // a stopped stand-in should not linger for them.
+    if (!listen_ended.wait_for(lock, kStopGrace, [&] { return listening_over; })) std::_Exit(0);
+  });
+
+  std::cout << "listening on http://127.0.0.1:" << port << std::endl;
+  bool clean = server.listen_after_bind();
+  {
+    std::lock_guard lock(mutex);
+    listening_over = true;
+  }
+  listen_ended.notify_all();
+  if (!clean) kill(getpid(), SIGTERM);  // wakes the stopper, still waiting for a signal
+  stopper.join();
+  return clean ? 0 : 1;
+}

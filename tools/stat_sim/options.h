@@ -1,0 +1,29 @@
+#pragma once
+// Command-line options of kvornis-stat-sim.
+
+#include <optional>
+#include <ostream>
+
+#include "tools/stat_sim/pages.h"
+
+namespace kv::statsim {
+
+inline constexpr int kRowsPerPage = 50;
+
+struct SimOptions {
+  int port = 0;  // 0: a free port
+  int pages = 5;
+  long top_count = 100000;
+  FormPageShape form;
+  ResultPageFaults faults;
+  int close_mid_page = 0;  // 0: none
+  bool log = false;
+  bool help = false;
+};
+
+extern const char* const kUsage;
+
+// None after a bad argument, which is reported on `err`.
+std::optional<SimOptions> ParseOptions(int argc, char** argv, std::ostream& err);
+
+}  // namespace kv::statsim

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/run_process.h"
+#include "tests/support/stat_sim_fixture.h"
 #include "tests/support/temp_dir.h"
 
 namespace kv::test {
@@ -74,6 +75,37 @@ TEST(KvornisCli, BadArgumentsExitWith2AndRunNothing) {
     EXPECT_NE(r.err.find("usage: kvornis-cli"), std::string::npos);
   }
   EXPECT_FALSE(std::filesystem::exists(dir.File("a.txt")));
+}
+
+}  // namespace
+}  // namespace kv::test
+
+namespace kv::test {
+namespace {
+
+TEST(KvornisCli, DigsAtTheStandInService) {
+  StatSimProcess sim({"--pages", "9"});
+  const ProcessResult result = RunBuildProgram(
+      "tools/kvornis-cli", {"--service", sim.BaseUrl(), "keyword=кот", "pages=5", "get", "print=list", "row=2",
+                            "deep", "broad"});
+  EXPECT_EQ(result.exit_code, 0) << result.err;
+  size_t list_lines = 0;
+  for (size_t at = result.out.find("   -   "); at != std::string::npos; at = result.out.find("   -   ", at + 1)) {
+    ++list_lines;
+  }
+  EXPECT_EQ(list_lines, 250u);
+  EXPECT_NE(result.out.find("кот"), std::string::npos);
+  EXPECT_NE(result.out.find("status: Выполнено - получено 250 кейвордов\n"), std::string::npos);
+  EXPECT_NE(result.out.find("status: Выполнено - получено 500 кейвордов\n"), std::string::npos);
+  EXPECT_NE(result.out.find("status: Выполнено - получено 10 кейвордов\n"), std::string::npos);
+}
+
+TEST(KvornisCli, UnreachableServiceIsShownAsAConnectionProblem) {
+  const ProcessResult result =
+      RunBuildProgram("tools/kvornis-cli", {"--service", "http://127.0.0.1:1", "keyword=a", "get"});
+  EXPECT_EQ(result.exit_code, 0);
+  // Both fetches fail on the socket; the empty result page has no table.
+  EXPECT_EQ(result.out, "status: Не найдено кейвордов\n");
 }
 
 }  // namespace

@@ -28,7 +28,7 @@ struct RecordedBox {
 
 class ShownForm {
  public:
-  ShownForm() : about(&form) {
+  explicit ShownForm(const std::string& service_url = kUnusedServiceUrl) : form(service_url), about(&form) {
     form.SetAboutWindow(&about);
     form.ShowErrorBox = [this](QWidget*, const ErrorBoxContent& box) {
       boxes.push_back({ToQt(box.title), ToQt(box.text)});
@@ -45,7 +45,7 @@ class ShownForm {
   QString StatusText() { return Find<QLabel>("StatusText")->text(); }
   TFormMain& model() { return form.Model(); }
 
-  FormMain form{kUnusedServiceUrl};
+  FormMain form;
   FormAbout about;
   std::vector<RecordedBox> boxes;
   bool active = false;

@@ -8,6 +8,7 @@
 #include "base/stream.h"
 #include "http/http_client.h"
 #include "http/http_exceptions.h"
+#include "tests/support/failure_of.h"
 #include "tests/support/loopback_peer.h"
 
 namespace kv::test {
@@ -28,17 +29,6 @@ inline std::string Response(const std::string& status, const std::string& body,
 inline std::string Url(int port, const std::string& path) { return "http://127.0.0.1:" + IntToStr(port) + path; }
 
 inline std::string BodyOf(const MemoryStream& stream) { return std::string(stream.View()); }
-
-// "Class: message" of what `action` raised, or "no exception".
-template <typename Action>
-std::string FailureOf(Action&& action) {
-  try {
-    action();
-  } catch (const kv::Exception& e) {
-    return std::string(e.ClassName()) + ": " + e.Message();
-  }
-  return "no exception";
-}
 
 // Runs `action` and returns the protocol exception it raised; fails the
 // test when it raised nothing or something else.

@@ -17,6 +17,7 @@
 #include "base/exception.h"
 #include "base/stream.h"
 #include "net/tcp_client.h"
+#include "tests/support/failure_of.h"
 #include "tests/support/loopback_peer.h"
 #include "tests/support/unresolvable_host.h"
 
@@ -26,19 +27,6 @@ inline void ConnectTo(TIdTCPClient& client, const LoopbackPeer& peer, int timeou
   client.SetHost("127.0.0.1");
   client.SetPort(peer.Port());
   client.Connect(timeout);
-}
-
-// "Class: message" of what `action` raised, or "no exception".
-template <typename Action>
-std::string FailureOf(Action&& action) {
-  try {
-    action();
-  } catch (const kv::Exception& e) {
-    return std::string(e.ClassName()) + ": " + e.Message();
-  } catch (const std::exception& e) {
-    return std::string("std::exception: ") + e.what();
-  }
-  return "no exception";
 }
 
 inline const char* StatusName(TIdStatus status) {

@@ -18,6 +18,13 @@ constexpr std::string_view kBlankInQuery = "%20";
 // The Broad command reads one page into the rows below the header.
 constexpr int kBroadFirstRow = 1;
 
+// A fresh page stream; it refuses to grow past what the page text holds, so
+// an endless body cannot exhaust memory.
+class PageStream : public MemoryStream {
+ public:
+  PageStream() : MemoryStream(kPageTextCapacity, "Text exceeds memo capacity") {}
+};
+
 }  // namespace
 
 void TFormMain::FetchPage(const std::string& url, MemoryStream& page) {
@@ -33,8 +40,11 @@ void TFormMain::LoadPage(MemoryStream& page) {
   Memo1.LoadFromStream(page);
 }
 
-void TFormMain::ShowPageDone(int pages) {
-  StatusBar1.SetSimpleText(std::string("Обработана страница "_w1251) + IntToStr(pages));
+void TFormMain::FetchResultPage(const std::string& address, int page_number) {
+  PageStream page;
+  FetchPage(address, page);
+  LoadPage(page);
+  StatusBar1.SetSimpleText(std::string("Обработана страница "_w1251) + IntToStr(page_number));
   StatusBar1.Repaint();
 }
 
@@ -46,8 +56,7 @@ void TFormMain::ShowFinalStatus() {
 std::string TFormMain::BuildQueryAddress() {
   std::string address = service_url_ + std::string(kFormPagePath);
   {
-    // The page stream refuses to grow past what the page text can hold.
-    MemoryStream page(kPageTextCapacity, "Text exceeds memo capacity");
+    PageStream page;
     FetchPage(address, page);
     StatusBar1.SetSimpleText("Связь установлена ..."_w1251);
     LoadPage(page);
@@ -64,11 +73,7 @@ void TFormMain::DigPages(std::string address, bool (*is_table_line)(std::string_
                          int minimum_count, int next_row) {
   int pages = 0;
   while (!address.empty()) {
-    MemoryStream page(kPageTextCapacity, "Text exceeds memo capacity");
-    FetchPage(address, page);
-    LoadPage(page);
-    ShowPageDone(++pages);
-
+    FetchResultPage(address, ++pages);
     const std::optional<size_t> table = FindTableLine(Memo1, is_table_line);
     if (!table) {
       StatusBar1.SetSimpleText("Не найдено кейвордов"_w1251);
@@ -120,12 +125,7 @@ void TFormMain::BroadButtClick() {
   const std::string address = BuildQueryAddress();
   MemoArea.Clear();
 
-  {
-    MemoryStream page(kPageTextCapacity, "Text exceeds memo capacity");
-    FetchPage(address, page);
-    LoadPage(page);
-    ShowPageDone(1);
-  }
+  FetchResultPage(address, 1);
   const std::optional<size_t> table = FindTableLine(Memo1, IsBroadTableLine);
   if (!table) {
     StatusBar1.SetSimpleText("Не найдено кейвордов"_w1251);

@@ -42,8 +42,9 @@ class TFormMain : public TFormMainModel {
   // it arrived.
   void FetchPage(const std::string& url, MemoryStream& page);
   void LoadPage(MemoryStream& page);
-  // One fetched page counted and shown in the status bar at once.
-  void ShowPageDone(int pages);
+  // Result page `page_number` fetched into the page text and its number
+  // shown in the status bar at once.
+  void FetchResultPage(const std::string& address, int page_number);
   void ShowFinalStatus();
 
   std::string service_url_;

@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,6 +13,7 @@
 #include <vector>
 
 #include "tests/support/run_process.h"
+#include "tests/support/server_process.h"
 
 namespace kv::test {
 
@@ -51,33 +51,20 @@ NginxServer::NginxServer() {
   std::filesystem::permissions(root_.Path(), kServedFolder);
   const std::string script = SourceDir() + "/scripts/run-nginx";
   const std::string err_path = scratch_.File("stderr");
-  std::vector<std::string> args = {script, root_.Path().string()};
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-
   int out[2];
   if (::pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-  posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  // A process group of its own, so that stopping reaches nginx's master and
-  // workers too.
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
-  posix_spawnattr_setpgroup(&attributes, 0);
-  const int rc = posix_spawn(&pid_, script.c_str(), &actions, &attributes, argv.data(), environ);
-  posix_spawnattr_destroy(&attributes);
-  posix_spawn_file_actions_destroy(&actions);
-  ::close(out[1]);
-  if (rc != 0) {
+  try {
+    // A process group of its own, so that stopping reaches nginx's master
+    // and workers too.
+    pid_ = StartServerProcess({script, root_.Path().string()},
+                              {.stdout_fd = out[1], .stderr_path = err_path, .own_process_group = true});
+  } catch (...) {
     ::close(out[0]);
+    ::close(out[1]);
     pid_ = -1;
-    throw std::runtime_error("cannot start " + script);
+    throw;
   }
+  ::close(out[1]);
 
   const std::string line = ReadFirstLine(out[0], std::chrono::steady_clock::now() + kStartLimit);
   ::close(out[0]);

@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,6 +13,7 @@
 #include <thread>
 
 #include "tests/support/run_process.h"
+#include "tests/support/server_process.h"
 
 namespace kv::test {
 namespace {
@@ -45,23 +45,19 @@ StatSimProcess::StatSimProcess(const std::vector<std::string>& options) {
   std::string path = BuildDir() + "/tools/kvornis-stat-sim";
   int pipe_fds[2];
   if (pipe2(pipe_fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
-  std::vector<std::string> args = options;
-  std::vector<char*> argv{path.data()};
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], 1);
-  int rc = posix_spawn(&pid_, path.c_str(), &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
+  std::vector<std::string> argv = {path};
+  argv.insert(argv.end(), options.begin(), options.end());
+  ServerProcessOptions server;
+  server.stdout_fd = pipe_fds[1];
+  try {
+    pid_ = StartServerProcess(argv, server);
+  } catch (...) {
+    close(pipe_fds[0]);
+    close(pipe_fds[1]);
+    throw;
+  }
   close(pipe_fds[1]);
   output_ = pipe_fds[0];
-  if (rc != 0) {
-    close(output_);
-    throw std::runtime_error("cannot start " + path);
-  }
 
   std::string line = ReadFirstLine(output_);
   if (line.rfind(kListeningPrefix, 0) != 0) {

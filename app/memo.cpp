@@ -49,16 +49,18 @@ bool TMemo::SplitLines(std::string_view text, std::vector<std::string>& out) {
 
 void TMemo::ReplaceLine(size_t i, std::string_view text) {
   if (i >= lines_.size()) return;
-  if (text.find_first_of("\r\n") == std::string_view::npos) {
-    lines_[i].assign(text);
-  } else {
-    std::vector<std::string> parts;
-    SplitLines(text, parts);
-    if (parts.empty()) parts.emplace_back();
-    lines_[i] = std::move(parts[0]);
-    lines_.insert(lines_.begin() + static_cast<long>(i) + 1, std::make_move_iterator(parts.begin() + 1),
-                  std::make_move_iterator(parts.end()));
-  }
+  if (text.find_first_of("\r\n") == std::string_view::npos) return ReplaceLineTaking(i, std::string(text));
+  // The new text takes the place of the line's text and the line's own line
+  // end (if it has one) follows it, so the line may become several lines.
+  const bool has_line_end = i + 1 < lines_.size() || ends_with_line_end_;
+  std::string piece(text);
+  if (has_line_end) piece += "\r\n";
+  std::vector<std::string> parts;  // never empty: the piece holds a line break
+  const bool ended = SplitLines(piece, parts);
+  lines_[i] = std::move(parts[0]);
+  lines_.insert(lines_.begin() + static_cast<long>(i) + 1, std::make_move_iterator(parts.begin() + 1),
+                std::make_move_iterator(parts.end()));
+  if (!has_line_end) ends_with_line_end_ = ended;
   ++revision_;
 }
 
@@ -80,7 +82,14 @@ void TMemo::Append(std::string_view text) {
 void TMemo::ReplaceLineTaking(size_t i, std::string&& line) {
   if (line.find_first_of("\r\n") != std::string::npos) return ReplaceLine(i, std::string_view(line));
   if (i >= lines_.size()) return;
-  lines_[i] = std::move(line);
+  if (line.empty() && i + 1 == lines_.size() && !ends_with_line_end_) {
+    // The last line has no line end, so emptying it leaves the text ending
+    // with the line end of the line before: that line is now the last one.
+    lines_.pop_back();
+    ends_with_line_end_ = !lines_.empty();
+  } else {
+    lines_[i] = std::move(line);
+  }
   ++revision_;
 }
 

@@ -2,7 +2,9 @@
 // A multi-line text box as the commands see it: the text list MemoArea and
 // the hidden page text Memo1. The text is held as its lines plus whether the
 // last line has a line end, so that line count, reading and replacing a
-// line are O(1); the whole text is joined on demand with CR LF.
+// line are O(1); the whole text is joined on demand with CR LF. A last line
+// without a line end is never empty: such a text ends with the line end of
+// the line before, so that line is the last one.
 
 #include <cstddef>
 #include <string>
@@ -28,6 +30,8 @@ class TMemo {
   // The full stored line (for the window toolkit, which shows it whole).
   const std::string& RawLine(size_t i) const { return lines_[i]; }
 
+  // Line i (below the line count) gets `text` in place of its text and keeps
+  // its line end; emptying a last line that has none removes it.
   void ReplaceLine(size_t i, std::string_view text);
   void Append(std::string_view text);
   // Line i as Line() reads it, without a copy (valid until the next change).

@@ -93,6 +93,17 @@ TEST_F(FormTest, SortKeepsTheQuicksortOrderOfLinesThatCompareEqual) {
   EXPECT_EQ(ListLines(), (Lines{"    351   -   Ab", "    351   -   ab", "    351   -   AB", "    351   -   aB"}));
 }
 
+TEST_F(FormTest, SortingAnEmptyLastLineWithoutLineEndKeepsCountAndTextInStep) {
+  form.MemoArea.SetText("x\r\n\r\nb");  // typed: no line end after "b"
+  form.SortButtClick();
+  form.Count1Click();
+  EXPECT_EQ(Status(), "2 кейвордов в списке");
+  EXPECT_EQ(form.MemoArea.Text(), "x\r\nb\r\n");
+  form.RemDupButtClick();
+  EXPECT_EQ(form.MemoArea.Text(), "x\r\nb\r\n");
+  EXPECT_EQ(Status(), "Выполнено: удалено 0 дубликатов");
+}
+
 TEST_F(FormTest, SortOnAnEmptyListChangesNothing) {
   form.StrGrid1.SetCell(0, 1, "old");
   form.SortButtClick();

@@ -69,6 +69,41 @@ TEST(MemoReplace, KeepsTheLineEndAndIgnoresIndicesPastTheEnd) {
   EXPECT_EQ(memo.Text(), "");
 }
 
+std::vector<std::string> Lines(const TMemo& memo) {
+  std::vector<std::string> lines;
+  for (size_t i = 0; i < memo.LineCount(); ++i) lines.push_back(memo.Line(i));
+  return lines;
+}
+
+TEST(MemoReplace, TheLinesAlwaysFollowTheText) {
+  struct Case { std::string before; size_t line; std::string text, after; };
+  const Case cases[] = {
+      {"x\r\n\r\nb", 2, "", "x\r\n\r\n"},  // the last line has no line end: the text now ends with one
+      {"b", 0, "", ""},
+      {"a\r\nb\r\n", 1, "", "a\r\n\r\n"},  // a line with a line end stays, empty
+      {"a\r\nb", 1, "\r\n", "a\r\n\r\n"},
+      {"a\r\nb", 1, "y\r\n", "a\r\ny\r\n"},
+      {"a\r\nb", 0, "x\ny", "x\r\ny\r\nb"},
+      {"a\r\nb", 0, "x\r\n", "x\r\n\r\nb"},  // the line keeps its own line end after the new text
+  };
+  for (const auto& c : cases) {
+    for (bool taking : {false, true}) {
+      TMemo memo;
+      memo.SetText(c.before);
+      taking ? memo.ReplaceLineTaking(c.line, std::string(c.text)) : memo.ReplaceLine(c.line, c.text);
+      const std::string where = testing::PrintToString(c.before) + " line " + std::to_string(c.line) + " = " +
+                                testing::PrintToString(c.text) + (taking ? " (taking)" : "");
+      EXPECT_EQ(memo.Text(), c.after) << where;
+      TMemo reread;
+      reread.SetText(memo.Text());
+      EXPECT_EQ(Lines(memo), Lines(reread)) << where;
+      memo.Append("z");
+      reread.Append("z");
+      EXPECT_EQ(memo.Text(), reread.Text()) << where;
+    }
+  }
+}
+
 TEST(MemoLoad, NormalisesLineEndsAndStopsAtNul) {
   struct Case { std::string bytes; std::vector<std::string> lines; };
   const Case cases[] = {

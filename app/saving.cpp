@@ -1,11 +1,13 @@
 // Saving: the whole text list, or the keyword part of every line, to a file
 // the user names in the save dialog.
 
+#include <optional>
 #include <string>
-#include <vector>
+#include <string_view>
 
 #include "app/form_main.h"
 #include "base/cp1251.h"
+#include "base/exception.h"
 #include "base/stream.h"
 #include "base/text.h"
 
@@ -15,12 +17,23 @@ namespace {
 constexpr long kKeywordStart = 15;
 constexpr long kKeywordMaxLength = 99;
 
+// File names are the file system's UTF-8; texts of the window are
+// Windows-1251, so a text that shows a name carries it converted.
+std::string ShownName(std::string_view path) { return Utf8ToCp1251Substituting(path); }
+
 // Writes `text` to a new file of that name, replacing any; a short write or
 // a failing close raises, so nothing is reported as saved that was not.
 void WriteFile(const std::string& path, std::string_view text) {
-  FileStream file(path, FileStream::Mode::Create);
-  file.WriteText(text);
-  file.Close();
+  std::optional<FileStream> file;
+  try {
+    file.emplace(path, FileStream::Mode::Create);
+  } catch (const EFCreateError& e) {
+    // The stream's message is UTF-8: the name as the file system has it and
+    // the system's error text.
+    throw EFCreateError(ShownName(e.Message()));
+  }
+  file->WriteText(text);
+  file->Close();
 }
 
 }  // namespace
@@ -34,7 +47,7 @@ void TFormMainModel::PrepareSaveDialog() {
 void TFormMainModel::Save1Click() {
   PrepareSaveDialog();
   if (SaveDialog1.Execute()) WriteFile(SaveDialog1.FileName(), MemoArea.Text());
-  StatusBar1.SetSimpleText(std::string("Сохранить в: "_w1251) + SaveDialog1.FileName());
+  StatusBar1.SetSimpleText(std::string("Сохранить в: "_w1251) + ShownName(SaveDialog1.FileName()));
 }
 
 void TFormMainModel::Savekwonly1Click() {
@@ -46,7 +59,7 @@ void TFormMainModel::Savekwonly1Click() {
   }
   PrepareSaveDialog();
   if (SaveDialog1.Execute()) WriteFile(SaveDialog1.FileName(), keywords);
-  StatusBar1.SetSimpleText(std::string("Сохранить в: "_w1251) + SaveDialog1.FileName());
+  StatusBar1.SetSimpleText(std::string("Сохранить в: "_w1251) + ShownName(SaveDialog1.FileName()));
 }
 
 }  // namespace kv

@@ -33,6 +33,13 @@ UConverter* StrictUtf8() {
   return conv.get();
 }
 
+// The same, but a malformed sequence becomes U+FFFD, which Windows-1251
+// then shows as "?".
+UConverter* LenientUtf8() {
+  thread_local Converter conv = OpenConverter("UTF-8");
+  return conv.get();
+}
+
 UConverter* Windows1251() {
   thread_local Converter conv = [] {
     Converter c = OpenConverter("windows-1251");
@@ -60,13 +67,10 @@ const std::array<char16_t, 256>& Cp1251Utf16Table() {
   return table;
 }
 
-}  // namespace
-
-char16_t Cp1251ToUtf16(unsigned char byte) noexcept { return Cp1251Utf16Table()[byte]; }
-
-std::string Utf8ToCp1251(std::string_view utf8) {
+// UTF-8 through `from` to UTF-16 and on to Windows-1251; empty text when
+// `from` stops at malformed input.
+std::string ConvertUtf8(UConverter* from, std::string_view utf8) {
   if (utf8.empty()) return {};
-  UConverter* from = StrictUtf8();
   ucnv_reset(from);
   std::u16string wide(utf8.size() + 1, u'\0');
   UErrorCode status = U_ZERO_ERROR;
@@ -85,6 +89,14 @@ std::string Utf8ToCp1251(std::string_view utf8) {
   out.resize(static_cast<size_t>(n));
   return out;
 }
+
+}  // namespace
+
+char16_t Cp1251ToUtf16(unsigned char byte) noexcept { return Cp1251Utf16Table()[byte]; }
+
+std::string Utf8ToCp1251(std::string_view utf8) { return ConvertUtf8(StrictUtf8(), utf8); }
+
+std::string Utf8ToCp1251Substituting(std::string_view utf8) { return ConvertUtf8(LenientUtf8(), utf8); }
 
 std::string Cp1251ToUtf8(std::string_view cp1251) {
   std::string out;

@@ -15,6 +15,10 @@ namespace kv {
 // Windows-1251 lacks becomes "?".
 std::string Utf8ToCp1251(std::string_view utf8);
 
+// For UTF-8 that need not be well-formed, such as a file name: every
+// malformed sequence, like every character Windows-1251 lacks, becomes "?".
+std::string Utf8ToCp1251Substituting(std::string_view utf8);
+
 // Every Windows-1251 byte has a UTF-8 form (0x98, which has no character,
 // becomes the control U+0098, so that it survives the round trip).
 std::string Cp1251ToUtf8(std::string_view cp1251);

@@ -74,14 +74,29 @@ TEST_F(SavingTest, CancelShowsTheLastChosenNameAgain) {
   EXPECT_EQ(Status(), "Сохранить в: " + dir.File("list.txt"));
 }
 
+TEST_F(SavingTest, FileNamesAreShownInWindows1251AndKeptWhole) {
+  struct Case { std::string name, shown; };
+  const Case cases[] = {{"кот.txt", "кот.txt"}, {"日本.txt", "??.txt"}, {"a\xFF.txt", "a?.txt"}};
+  SetList({"    351   -   кот"});
+  for (const auto& c : cases) {
+    for (bool keywords_only : {false, true}) {
+      answer = dir.File(c.name);
+      std::filesystem::remove(*answer);
+      keywords_only ? form.Savekwonly1Click() : form.Save1Click();
+      EXPECT_TRUE(std::filesystem::exists(*answer)) << c.shown;
+      EXPECT_EQ(form.StatusBar1.SimpleText(), W("Сохранить в: " + dir.File(c.shown)));
+    }
+  }
+}
+
 TEST_F(SavingTest, AFileThatCannotBeCreatedFailsWithoutStatus) {
   form.StatusBar1.SetSimpleText("before");
-  answer = dir.File("no/such/folder/x.txt");
+  answer = dir.File("нет/x.txt");
   try {
     form.Save1Click();
     FAIL() << "saved into a missing folder";
   } catch (const EFCreateError& e) {
-    EXPECT_EQ(e.Message(), "Cannot create file \"" + *answer + "\". No such file or directory");
+    EXPECT_EQ(Cp1251ToUtf8(e.Message()), "Cannot create file \"" + *answer + "\". No such file or directory");
   }
   EXPECT_EQ(Status(), "before");
 }

@@ -33,6 +33,19 @@ TEST(Cp1251Conversion, MalformedUtf8GivesEmptyText) {
   for (const auto& b : bad) EXPECT_EQ(Utf8ToCp1251(b), "") << testing::PrintToString(b);
 }
 
+TEST(Cp1251Conversion, SubstitutingConversionShowsMalformedUtf8AsQuestionMarks) {
+  struct Case { std::string utf8; std::string cp1251; };
+  const Case cases[] = {
+      {"", ""},
+      {"/tmp/кот.txt", "/tmp/\xEA\xEE\xF2.txt"},
+      {"日本", "??"},
+      {"abc\xFF", "abc?"},
+      {"ab\xD0z", "ab?z"},
+      {"\x80" "abc", "?abc"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Utf8ToCp1251Substituting(c.utf8), c.cp1251) << testing::PrintToString(c.utf8);
+}
+
 TEST(Cp1251Conversion, EveryByteRoundTripsThroughUtf8) {
   for (int b = 1; b < 256; ++b) {
     std::string one(1, static_cast<char>(b));

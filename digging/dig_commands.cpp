@@ -2,6 +2,7 @@
 // the query address from its hidden fields and the keyword, then reads
 // result pages into the grid and the text list.
 #include "base/cp1251.h"
+#include "base/exception.h"
 #include "base/int_conversion.h"
 #include "digging/form_main.h"
 #include "digging/keyword_encoder.h"
@@ -18,24 +19,53 @@ constexpr std::string_view kBlankInQuery = "%20";
 // The Broad command reads one page into the rows below the header.
 constexpr int kBroadFirstRow = 1;
 
-// A fresh page stream; it refuses to grow past what the page text holds, so
-// an endless body cannot exhaust memory.
-class PageStream : public MemoryStream {
- public:
-  PageStream() : MemoryStream(kPageTextCapacity, "Text exceeds memo capacity") {}
-};
+constexpr std::string_view kPageTooLarge = "Text exceeds memo capacity";
 
 }  // namespace
 
-void TFormMain::FetchPage(const std::string& url, MemoryStream& page) {
+// A fresh page stream. It refuses to grow past what the page text holds, so
+// an endless body cannot exhaust memory; a page refused so is too large for
+// the page text, which is found out when the page is loaded into it.
+class PageStream : public MemoryStream {
+ public:
+  PageStream() : MemoryStream(kPageTextCapacity, std::string(kPageTooLarge)) {}
+
+  size_t Write(const void* buffer, size_t count) override {
+    try {
+      return MemoryStream::Write(buffer, count);
+    } catch (const EOutOfResources&) {
+      too_large_ = true;
+      throw;
+    }
+  }
+  void SetSize(int64_t size) override {
+    try {
+      MemoryStream::SetSize(size);
+    } catch (const EOutOfResources&) {
+      too_large_ = true;
+      throw;
+    }
+  }
+
+  bool TooLarge() const { return too_large_; }
+
+ private:
+  bool too_large_ = false;
+};
+
+void TFormMain::FetchPage(const std::string& url, PageStream& page) {
   try {
     id_http1_->Get(url, &page);
   } catch (const EIdSocketError&) {
     StatusBar1.SetSimpleText("Проверьте связь с Интернетом!"_w1251);
+  } catch (const EOutOfResources&) {
+    // The page's own refusal ends the fetch; loading the page fails for it.
+    if (!page.TooLarge()) throw;
   }
 }
 
-void TFormMain::LoadPage(MemoryStream& page) {
+void TFormMain::LoadPage(PageStream& page) {
+  if (page.TooLarge()) throw EOutOfResources(std::string(kPageTooLarge));
   page.Seek(0, SeekOrigin::Beginning);
   Memo1.LoadFromStream(page);
 }

@@ -11,6 +11,7 @@
 namespace kv {
 
 class TIdHTTP;
+class PageStream;
 
 class TFormMain : public TFormMainModel {
  public:
@@ -39,9 +40,10 @@ class TFormMain : public TFormMainModel {
   void DigPages(std::string address, bool (*is_table_line)(std::string_view), int page_limit, int minimum_count,
                 int next_row);
   // Fetches into `page`; a socket failure is shown and the page is taken as
-  // it arrived.
-  void FetchPage(const std::string& url, MemoryStream& page);
-  void LoadPage(MemoryStream& page);
+  // it arrived. A page too large for the page text ends the fetch, and
+  // loading it into the page text fails.
+  void FetchPage(const std::string& url, PageStream& page);
+  void LoadPage(PageStream& page);
   // Result page `page_number` fetched into the page text and its number
   // shown in the status bar at once.
   void FetchResultPage(const std::string& address, int page_number);

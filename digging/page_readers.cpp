@@ -67,6 +67,15 @@ std::string LinkTarget(std::string_view text, size_t link, size_t& resume) {
   return std::string(text.substr(start, end - start));
 }
 
+// The target follows the service's base address, so only a path keeps the
+// next page on the service: it begins with one "/" and no second slash
+// (the client reads a backslash as "/"). "//host/...", "@host/..." or a
+// whole address would send the dig elsewhere.
+bool IsPathOnTheService(std::string_view target) {
+  if (target.empty() || target[0] != '/') return false;
+  return target.size() == 1 || (target[1] != '/' && target[1] != '\\');
+}
+
 }  // namespace
 
 std::string HiddenFieldsQuery(const TMemo& page) {
@@ -134,6 +143,7 @@ std::optional<std::string> NextPageTarget(std::string_view last_line_rest) {
   link = resume <= last_line_rest.size() ? last_line_rest.find("a href", resume) : std::string_view::npos;
   if (link != std::string_view::npos) target = LinkTarget(last_line_rest, link, resume);
   for (size_t at = target.find("amp;"); at != std::string::npos; at = target.find("amp;", at)) target.erase(at, 4);
+  if (!IsPathOnTheService(target)) return std::nullopt;
   return target;
 }
 

@@ -51,7 +51,8 @@ TableEnd ReadResultTable(const TMemo& page, size_t first, RowTarget& target);
 
 // The target of the next-page link in the rest of the last row line (the
 // second link when there are two, the first being the previous page's),
-// with "amp;" removed; none without a link.
+// with "amp;" removed; none without a link, and none when the target is
+// not a path on the service (it must begin with a single "/").
 std::optional<std::string> NextPageTarget(std::string_view last_line_rest);
 
 // Reads every row of the one-line table; the last aligned count (empty

@@ -172,22 +172,41 @@ TEST_F(DigCommands, FailuresThatEndTheCommand) {
 }
 
 TEST_F(DigCommands, PageTooLargeForThePageText) {
-  // The body announces more than the page text holds and keeps coming.
+  // The body announces more than the page text holds and keeps coming. The
+  // connection is shown as made before the page text refuses the form page;
+  // a result page is refused before its number is shown.
   const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 40000000\r\n\r\n";
+  for (bool result_page : {false, true}) {
+    Script script;
+    if (result_page) script.ExpectUntil(kHeadEnd).Send(Ok(kFormPage));
+    script.ExpectUntil(kHeadEnd).Send(head + std::string(20000000, 'x')).Send(std::string(20000000, 'y')).Close();
+    LoopbackPeer peer({script});
+    Open(peer);
+    form_->EditKw.SetText("k");
+    std::string failure;
+    try {
+      form_->DigButtClick();
+    } catch (const Exception& e) {
+      failure = e.Message();
+    }
+    EXPECT_EQ(failure, "Text exceeds memo capacity") << result_page;
+    EXPECT_EQ(Status(), "Связь установлена ...") << result_page;
+    EXPECT_EQ(repaints_, std::vector<std::string>{}) << result_page;
+  }
+}
+
+TEST_F(DigCommands, ANextPageLinkOffTheServiceEndsThePaging) {
+  LoopbackPeer elsewhere({Script().ExpectUntil(kHeadEnd).Send(Ok(ResultPage({{"чужой", "99"}}, "")))});
+  const std::string target = "@127.0.0.1:" + IntToStr(elsewhere.Port()) + "/evil";
   LoopbackPeer peer({Script()
-                         .ExpectUntil(kHeadEnd)
-                         .Send(head + std::string(20000000, 'x'))
-                         .Send(std::string(20000000, 'y'))
-                         .Close()});
+                         .ExpectUntil(kHeadEnd).Send(Ok(kFormPage))
+                         .ExpectUntil(kHeadEnd).Send(Ok(ResultPage({{"k", "50"}}, Link(target, "next"))))});
   Open(peer);
   form_->EditKw.SetText("k");
-  std::string failure;
-  try {
-    form_->DigButtClick();
-  } catch (const Exception& e) {
-    failure = e.Message();
-  }
-  EXPECT_EQ(failure, "Text exceeds memo capacity");
+  form_->SpinEdMaxKw.SetValue(10);
+  form_->DigButtClick();
+  EXPECT_EQ(Status(), "Выполнено - получено 1 кейвордов");
+  EXPECT_EQ(elsewhere.Accepted(), 0u);
 }
 
 TEST_F(DigCommands, DeepDigsTheCurrentRowAndAppends) {

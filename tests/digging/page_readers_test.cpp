@@ -126,8 +126,16 @@ TEST(NextPage, LinkTargets) {
       {"50</td>" + Link("/stat/x.pl?a=1&amp;p=2", "next"), "/stat/x.pl?a=1&p=2"},
       {"50</td>" + Link("/prev", "prev") + " | " + Link("/next?x=1&amp;amp;y=2", "next"), "/next?x=1&y=2"},
       {"50</td>" + Link("/1", "1") + Link("/2", "2") + Link("/3", "3"), "/2"},
-      {"50<a href=\"/unterminated", ""},
-      {"50<a href=", ""},
+      {"50</td>" + Link("/", "next"), "/"},
+      // Only a path on the service is followed; anything else ends the paging.
+      {"50<a href=\"/unterminated", std::nullopt},
+      {"50<a href=", std::nullopt},
+      {"50</td>" + Link("@127.0.0.1:9/evil", "next"), std::nullopt},
+      {"50</td>" + Link("//evil.example/x", "next"), std::nullopt},
+      {"50</td>" + Link("/\\evil.example/x", "next"), std::nullopt},
+      {"50</td>" + Link("/amp;/evil.example/x", "next"), std::nullopt},
+      {"50</td>" + Link("http://evil.example/x", "next"), std::nullopt},
+      {"50</td>" + Link("/prev", "prev") + Link("//evil.example/x", "next"), std::nullopt},
   };
   for (const Case& c : cases) EXPECT_EQ(NextPageTarget(c.rest), c.target) << c.rest;
 }

@@ -4,7 +4,7 @@
 
 namespace kv {
 
-std::optional<int32_t> TryStrToInt(std::string_view text) noexcept {
+std::optional<int64_t> TryStrToInt64(std::string_view text) noexcept {
   size_t i = 0;
   while (i < text.size() && text[i] == ' ') ++i;
   bool negative = false;
@@ -13,17 +13,26 @@ std::optional<int32_t> TryStrToInt(std::string_view text) noexcept {
     ++i;
   }
   if (i == text.size()) return std::nullopt;
-  // Accumulate as a negative number so that INT32_MIN is reachable.
+  // Accumulated as a negative number so that INT64_MIN is reachable.
   int64_t value = 0;
   for (; i < text.size(); ++i) {
-    char c = text[i];
+    const char c = text[i];
     if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + (c - '0');
-    if (value > int64_t{INT32_MAX} + 1) return std::nullopt;
+    const int digit = c - '0';
+    if (value < (INT64_MIN + digit) / 10) return std::nullopt;
+    value = value * 10 - digit;
   }
-  if (negative) value = -value;
-  if (value > INT32_MAX || value < INT32_MIN) return std::nullopt;
-  return static_cast<int32_t>(value);
+  if (!negative) {
+    if (value == INT64_MIN) return std::nullopt;
+    value = -value;
+  }
+  return value;
+}
+
+std::optional<int32_t> TryStrToInt(std::string_view text) noexcept {
+  const std::optional<int64_t> value = TryStrToInt64(text);
+  if (!value || *value > INT32_MAX || *value < INT32_MIN) return std::nullopt;
+  return static_cast<int32_t>(*value);
 }
 
 int32_t StrToInt(std::string_view text) {

@@ -12,6 +12,9 @@ namespace kv {
 
 std::optional<int32_t> TryStrToInt(std::string_view text) noexcept;
 
+// The same rules over the 64-bit range, for sizes and positions.
+std::optional<int64_t> TryStrToInt64(std::string_view text) noexcept;
+
 // Raises EConvertError "'TEXT' is not a valid integer value".
 int32_t StrToInt(std::string_view text);
 

@@ -46,6 +46,18 @@ KV_DECLARE_ID_EXCEPTION(EIdClosedSocket, EIdException, "Disconnected.");
 KV_DECLARE_ID_EXCEPTION(EIdConnectTimeout, EIdException, "Connect timed out.");
 // Carries the connect thread's error text (the socket error's message).
 KV_DECLARE_EXCEPTION(EIdConnectException, EIdException);
+// A port that TCP cannot carry: refused before anything is connected or
+// sent, rather than cut to 16 bits on the way to the socket.
+class EIdInvalidPort : public EIdException {
+ public:
+  explicit EIdInvalidPort(const std::string& port)
+      : EIdException("Invalid port " + port + ": a port is a number from 0 to 65535") {}
+  const char* ClassName() const noexcept override { return "EIdInvalidPort"; }
+};
+// Raises EIdInvalidPort unless 0 <= port <= 65535.
+inline void CheckPortNumber(int64_t port) {
+  if (port < 0 || port > 65535) throw EIdInvalidPort(std::to_string(port));
+}
 KV_DECLARE_ID_EXCEPTION(EIdInvalidSocket, EIdException, "Cannot allocate socket.");
 
 KV_DECLARE_EXCEPTION(EIdTCPConnectionError, EIdException);

@@ -34,6 +34,10 @@ class TIdIOHandler : public TIdComponent {
   // transport raises EIdClosedSocket.
   virtual int ReceiveSome(void* buffer, int count) = 0;
   virtual int SendSome(const void* buffer, int count) = 0;
+  // The socket error number (Id_WSAE...) behind the last ReceiveSome or
+  // SendSome that gave -1. The connection asks its transport, not the
+  // process-wide stack, so that a transport of another kind reports its own.
+  virtual int LastErrorCode() = 0;
 };
 
 }  // namespace kv

@@ -143,4 +143,6 @@ int TIdIOHandlerSocket::SendSome(const void* buffer, int count) {
   return binding_->Send(buffer, count);
 }
 
+int TIdIOHandlerSocket::LastErrorCode() { return GStack()->LastPlatformError(); }
+
 }  // namespace kv

@@ -28,6 +28,7 @@ class TIdIOHandlerSocket : public TIdIOHandler {
   bool WaitReadable(int timeout) override;
   int ReceiveSome(void* buffer, int count) override;
   int SendSome(const void* buffer, int count) override;
+  int LastErrorCode() override;
 
  protected:
   // Connects the binding on a TIdConnectThread, polling it in steps of

@@ -10,6 +10,7 @@ void TIdTCPClient::NotifyConnected() {
 }
 
 void TIdTCPClient::Connect(int timeout) {
+  CheckPortNumber(Port());
   if (!IOHandler()) {
     auto* handler = new TIdIOHandlerSocket(this);   // owned: freed with us or at Disconnect
     SetIOHandler(handler);

@@ -144,10 +144,21 @@ int TIdTCPConnection::EffectiveTimeout(int timeout) const {
   return ReadTimeout == 0 ? IdTimeoutInfinite : ReadTimeout;
 }
 
+bool TIdTCPConnection::CheckTransportResult(int result, std::initializer_list<int> accepted) {
+  if (result != Id_SOCKET_ERROR) return false;
+  last_transport_error_ = io_handler_ ? io_handler_->LastErrorCode() : 0;
+  if (std::find(accepted.begin(), accepted.end(), last_transport_error_) != accepted.end()) return true;
+  // A socket that failed carries nothing more: it goes before the error
+  // does, so that nobody writes or reads on it as if it still stood.
+  const int code = last_transport_error_;
+  DropSocket();
+  GStack()->ThrowSocketError(code);
+}
+
 void TIdTCPConnection::DropAndRaiseSocketError() {
   // The code was kept by the check before the socket goes, so that the
   // close cannot change what is reported.
-  int code = GStack()->LastError();
+  const int code = last_transport_error_;
   DropSocket();
   GStack()->ThrowSocketError(code);
 }
@@ -183,9 +194,9 @@ int TIdTCPConnection::FillInputBuffer(bool raise_if_closed, int timeout, bool ra
       n = 0;
     }
     peer_closed_ = n == 0;
-    if (n != 0 && GStack()->CheckSocketResult(n, {Id_WSAESHUTDOWN, Id_WSAECONNABORTED})) {
+    if (n != 0 && CheckTransportResult(n, {Id_WSAESHUTDOWN, Id_WSAECONNABORTED})) {
       n = 0;
-      int code = GStack()->LastError();
+      const int code = last_transport_error_;
       if (io_handler_) DropSocket();
       // Bytes already buffered stay readable; the failure is reported when
       // there are none.

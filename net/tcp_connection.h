@@ -6,6 +6,7 @@
 // exchangeable transport (TIdIOHandler) and never touches a socket itself.
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -136,8 +137,12 @@ class TIdTCPConnection : public TIdComponent {
   void Notification(Component* component, Operation operation) override;
   // The caller's read time limit resolved: -1 -> ReadTimeout, 0 -> none.
   int EffectiveTimeout(int timeout) const;
+  // For a transport result of -1: keeps the transport's error code and
+  // answers true when it is one of `accepted`; any other code drops the
+  // socket and raises EIdSocketError. False for every other result.
+  bool CheckTransportResult(int result, std::initializer_list<int> accepted);
   // Drops the socket after an accepted send or receive failure and raises
-  // EIdSocketError for the stack's kept error code.
+  // EIdSocketError for the kept error code.
   [[noreturn]] void DropAndRaiseSocketError();
   void SendNow(const void* buffer, int64_t count);
   void MarkOwnsIOHandler(bool owns) { owns_io_handler_ = owns; }
@@ -159,6 +164,7 @@ class TIdTCPConnection : public TIdComponent {
   TIdIOHandlerSocket* socket_handler_ = nullptr;
   std::unique_ptr<TIdSimpleBuffer> write_buffer_;
   int write_threshold_ = 0;
+  int last_transport_error_ = 0;
 };
 
 }  // namespace kv

@@ -53,7 +53,7 @@ void TIdTCPConnection::SendNow(const void* buffer, int64_t count) {
     TIdAntiFreezeBase::RunAntiFreeze(false);
     peer_closed_ = sent == 0;
     CheckPeerClosed(true, false);
-    if (GStack()->CheckSocketResult(sent, {Id_WSAESHUTDOWN, Id_WSAECONNABORTED, Id_WSAECONNRESET}))
+    if (CheckTransportResult(sent, {Id_WSAESHUTDOWN, Id_WSAECONNABORTED, Id_WSAECONNRESET}))
       DropAndRaiseSocketError();
     ReportWork(wmWrite, sent);
     position += static_cast<size_t>(std::max(sent, 0));

@@ -1,5 +1,6 @@
 #include "http/cookie.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "base/int_conversion.h"
@@ -108,7 +109,11 @@ void TIdNetscapeCookie::TakeOverFrom(const TIdNetscapeCookie& source) {
 
 void TIdCookieRFC2109::ApplyAttributes(const TIdCookieAttributes& attributes) {
   TIdNetscapeCookie::ApplyAttributes(attributes);
-  max_age_ = TryStrToInt(attributes.Value("MAX-AGE")).value_or(-1);
+  // A max-age of 0 or less asks for the cookie to go at once; a negative
+  // one must not read as "no max-age" (-1), which would keep it for the
+  // whole session.
+  const std::optional<int32_t> max_age = TryStrToInt(attributes.Value("MAX-AGE"));
+  max_age_ = max_age ? std::max<int64_t>(*max_age, 0) : -1;
   version_ = attributes.Value("VERSION");
   comment_ = attributes.Value("COMMENT");
   if (ExpiryText().empty()) {

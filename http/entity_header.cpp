@@ -49,7 +49,7 @@ void TIdEntityHeaderInfo::ParseEntityFields() {
   ContentEncoding = HeaderLines.ValueOf("Content-Encoding");
   ContentLanguage = HeaderLines.ValueOf("Content-Language");
   ContentType = HeaderLines.ValueOf("Content-Type");
-  SetContentLength(TryStrToInt(HeaderLines.ValueOf("Content-Length")).value_or(-1));
+  SetContentLength(TryStrToInt64(HeaderLines.ValueOf("Content-Length")).value_or(-1));
   Date = InternetDateToLocal(HeaderLines.ValueOf("Date"));
   LastModified = InternetDateToLocal(HeaderLines.ValueOf("Last-Modified"));
   // "Expires" may be a number of seconds from now instead of a date.

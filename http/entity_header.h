@@ -28,7 +28,7 @@ class TIdEntityHeaderInfo : public Persistent {
   virtual void ResetFields();
 
   // Sets ContentLength and ContentLengthKnown = (value >= 0).
-  void SetContentLength(int32_t value) {
+  void SetContentLength(int64_t value) {
     ContentLength = value;
     ContentLengthKnown = value >= 0;
   }
@@ -38,9 +38,9 @@ class TIdEntityHeaderInfo : public Persistent {
   std::string Connection;
   std::string ContentEncoding;
   std::string ContentLanguage;
-  int32_t ContentLength = -1;  // -1: none; write through SetContentLength
-  uint32_t ContentRangeEnd = 0;
-  uint32_t ContentRangeStart = 0;
+  int64_t ContentLength = -1;  // -1: none; write through SetContentLength
+  uint64_t ContentRangeEnd = 0;
+  uint64_t ContentRangeStart = 0;
   std::string ContentType;
   std::string ContentVersion;
   TIdHeaderList CustomHeaders;  // appended unchanged after the entity lines

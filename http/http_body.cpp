@@ -4,6 +4,7 @@
 #include "base/text_tokens.h"
 #include "http/http_client.h"
 #include "http/http_exceptions.h"
+#include "net/exceptions.h"
 
 namespace kv {
 
@@ -70,44 +71,76 @@ class BodyStreamScope {
 
 }  // namespace
 
-int64_t TIdCustomHTTP::ReadChunkLength() { return ChunkLengthOf(ReadLn()); }
+int64_t TIdCustomHTTP::ReadChunkLength() { return ChunkSizeOf(ReadBodyLine()).value_or(-1); }
+
+std::string TIdCustomHTTP::ReadBodyLine() {
+  std::string line = ReadLn();
+  // A line that ends where the peer closed is a body cut short, not the
+  // empty line that ends a chunked body.
+  if (LastLineTimedOut()) throw EIdConnClosedGracefully();
+  return line;
+}
+
+void TIdCustomHTTP::ReadChunkedBody(Stream& body) {
+  ReportStatus(hsStatusText, {"Chunk Started"});
+  int64_t length = ReadChunkLength();
+  for (; length > 0; length = ReadChunkLength()) {
+    ReadToStream(body, length, false);
+    ReadBodyLine();  // the line end after the chunk
+  }
+  // A size line that is no size ends the body, but nobody knows where the
+  // next response would begin: the connection is not kept.
+  if (length < 0) return;
+  // Trailer lines, if any, up to the empty line that ends the body; their
+  // fields are not used.
+  const size_t limit = HeaderBlockLimit(MaxLineLength);
+  size_t taken = 0;
+  for (std::string line = ReadBodyLine(); !line.empty(); line = ReadBodyLine()) {
+    taken += line.size() + 2;
+    if (taken > limit) throw EIdReadLnMaxLineLengthExceeded();
+  }
+  response_pending_ = false;
+}
 
 void TIdCustomHTTP::ReadBody() {
   TIdHTTPResponse& response = LastResponse();
-  if (response.BodyStream == nullptr) return;
   // These responses end with their head whatever length they announce;
   // reading on would wait for bytes that never come.
   const int code = response.StoredStatusCode();
-  if (Request().RequestMethod == hmHead || code / 100 == 1 || code == 204 || code == 304) return;
+  const bool chunked = response.HeaderLines.ValueOf("Transfer-Encoding").find("chunked") != std::string::npos;
+  if (Request().RequestMethod == hmHead || code / 100 == 1 || code == 204 || code == 304 ||
+      (response.ContentLengthKnown && response.ContentLength == 0 && !chunked)) {
+    response_pending_ = false;
+    return;
+  }
+  // Without a stream the body stays unread, and so the connection cannot
+  // carry another response.
+  if (response.BodyStream == nullptr) return;
   Stream& body = *response.BodyStream;
 
   if (response.ContentLength > 0) {
-    try {
-      ReadToStream(body, response.ContentLength, false);
-    } catch (const EIdConnClosedGracefully&) {
-      // A body cut short by the peer's close is taken as it came.
-    }
-  } else if (response.HeaderLines.ValueOf("Transfer-Encoding").find("chunked") != std::string::npos) {
-    ReportStatus(hsStatusText, {"Chunk Started"});
-    for (int64_t length = ReadChunkLength(); length > 0; length = ReadChunkLength()) {
-      ReadToStream(body, length, false);
-      ReadLn();  // the line end after the chunk
-    }
-    ReadLn();  // the empty line that ends the body
+    // A body cut short by the peer's close keeps what arrived and fails.
+    ReadToStream(body, response.ContentLength, false);
+    response_pending_ = false;
+  } else if (chunked) {
+    ReadChunkedBody(body);
   } else if (!response.ContentLengthKnown) {
     ReadToStream(body, -1, true);
+    response_pending_ = false;
   }
 }
 
-void TIdCustomHTTP::DiscardBody() {
+bool TIdCustomHTTP::DiscardBody() {
   DiscardingStream sink;
   ReadTimeoutScope timeout(*this, kDiscardTimeout);
   BodyStreamScope stream(LastResponse(), &sink);
   try {
     ReadBody();
   } catch (const Exception&) {
-    // A body nobody reads may come late or not at all.
+    // A body nobody reads may come late or not at all; the connection is
+    // then not kept.
   }
+  return !response_pending_;
 }
 
 void TIdCustomHTTP::RaiseStatusError() {
@@ -117,7 +150,12 @@ void TIdCustomHTTP::RaiseStatusError() {
     MemoryStream scratch(kMaxErrorBody);
     ReadTimeoutScope timeout(*this, kErrorBodyTimeout);
     BodyStreamScope stream(response, &scratch);
-    ReadBody();
+    try {
+      ReadBody();
+    } catch (const EIdConnClosedGracefully&) {
+      // An error body cut short by the peer is still the status's body; the
+      // status is what the caller learns of.
+    }
     error_body = std::string(scratch.View());
   }
   throw EIdHTTPProtocolException(response.StoredStatusCode(), response.StatusLine, std::move(error_body));

@@ -79,7 +79,7 @@ bool TIdCustomHTTP::NotifyRedirect(std::string& dest, TIdHTTPMethod& method, int
 void TIdCustomHTTP::RunRequest(TIdHTTPMethod method, const std::string& url, Stream* body, Stream* upload) {
   // The body is written from where the stream stands now; a followed
   // redirect cuts it back to here.
-  const int32_t start = body != nullptr ? static_cast<int32_t>(body->Position()) : 0;
+  const int64_t start = body != nullptr ? body->Position() : 0;
   auth_attempts_ = 0;
   proxy_auth_attempts_ = 0;
   TIdHTTPRequest& request = Request();
@@ -89,7 +89,7 @@ void TIdCustomHTTP::RunRequest(TIdHTTPMethod method, const std::string& url, Str
   LastResponse().BodyStream = body;
 
   auto end_of_request = [this] {
-    if (!LastResponse().Reusable()) Disconnect();
+    CloseUnlessReusable();
     redirect_counter_ = 0;
   };
   try {
@@ -128,6 +128,16 @@ void TIdCustomHTTP::RunRequest(TIdHTTPMethod method, const std::string& url, Str
     throw;
   }
   end_of_request();
+}
+
+void TIdCustomHTTP::CloseUnlessReusable() {
+  // Reusable is asked first in every case: it notices a peer close.
+  const bool reusable = LastResponse().Reusable();
+  if (reusable && !response_pending_) return;
+  // Whatever is left of a half-read response would be read as the next
+  // response.
+  response_pending_ = false;
+  Disconnect();
 }
 
 void TIdCustomHTTP::ReadResponseHead() {

@@ -96,11 +96,20 @@ class TIdCustomHTTP : public TIdTCPClient {
   void ReadResponseHead();
   void StoreResponseCookies();
   // The response body into the response's BodyStream, by length, by chunks
-  // or until the peer closes.
+  // or until the peer closes. A body cut short by the peer raises
+  // EIdConnClosedGracefully, except one that runs until the close.
   void ReadBody();
+  void ReadChunkedBody(Stream& body);
+  // A chunk size line's size; -1 for a line that is no size.
   int64_t ReadChunkLength();
+  // A line of a chunked body; the peer's close before its end raises.
+  std::string ReadBodyLine();
   // Reads and drops a body with a short time limit; nothing of it fails.
-  void DiscardBody();
+  // True when the body was read to its end.
+  bool DiscardBody();
+  // Closes the connection when its response was not read to the end or
+  // does not let it stay open.
+  void CloseUnlessReusable();
   [[noreturn]] void RaiseStatusError();
   bool SecureConnection() const;
 
@@ -111,6 +120,9 @@ class TIdCustomHTTP : public TIdTCPClient {
   TIdCookieManager* cookie_manager_ = nullptr;
   bool owns_cookie_manager_ = false;
   int redirect_counter_ = 0;
+  // Set when a request head is sent, cleared once its response has been
+  // read to the end: only then can the connection carry another exchange.
+  bool response_pending_ = false;
   int auth_attempts_ = 0;
   int proxy_auth_attempts_ = 0;
 };

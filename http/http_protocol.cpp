@@ -43,21 +43,28 @@ int StatusCodeOf(std::string_view status_line) {
   return TryStrToInt(CutToken(rest, " ")).value_or(-1);
 }
 
-int64_t ChunkLengthOf(std::string_view line) {
+std::optional<int64_t> ChunkSizeOf(std::string_view line) {
   // More digits than this would not fit in 64 bits: not a size.
   constexpr size_t kMaxDigits = 15;
-  line = line.substr(0, line.find(' '));
-  if (line.empty() || line.size() > kMaxDigits) return 0;
+  line = line.substr(0, line.find_first_of("; \t"));
+  if (line.empty() || line.size() > kMaxDigits) return std::nullopt;
   int64_t length = 0;
   for (char c : line) {
     int digit;
     if (c >= '0' && c <= '9') digit = c - '0';
     else if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
     else if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-    else return 0;
+    else return std::nullopt;
     length = length * 16 + digit;
   }
   return length;
+}
+
+int64_t ChunkLengthOf(std::string_view line) { return ChunkSizeOf(line).value_or(0); }
+
+size_t HeaderBlockLimit(int max_line_length) {
+  const size_t line_limit = max_line_length > 0 ? static_cast<size_t>(max_line_length) : 16384;
+  return line_limit * kMaxHeaderBlockLines;
 }
 
 int TIdHTTPResponse::StatusCode() {
@@ -109,8 +116,7 @@ void TIdHTTPProtocol::WriteRequest(const TIdURI* uri, bool secure_connection) {
 void TIdHTTPProtocol::ReadHeaderLines() {
   TIdHeaderList& lines = response_.HeaderLines;
   lines.Clear();
-  const size_t line_limit = client_.MaxLineLength > 0 ? static_cast<size_t>(client_.MaxLineLength) : 16384;
-  const size_t block_limit = line_limit * kMaxHeaderBlockLines;
+  const size_t block_limit = HeaderBlockLimit(client_.MaxLineLength);
   size_t block_size = 0;
 
   std::string line = client_.ReadLn();
@@ -175,7 +181,7 @@ TIdHTTPNextStep TIdHTTPProtocol::EvaluateResponse() {
       client_.DiscardBody();
       return nxAuthRetry;
     }
-    if (code != 204) client_.ReadBody();
+    client_.ReadBody();  // reads nothing for a 204
     return nxDone;
   }
   return result;

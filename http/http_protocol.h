@@ -3,6 +3,7 @@
 // request reuses, the request text, the response head and the verdict on
 // what comes after the head.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -28,9 +29,16 @@ const char* MethodWord(TIdHTTPMethod method);
 // The word after the status line's first blank as a decimal number; -1 when
 // it is none.
 int StatusCodeOf(std::string_view status_line);
-// A chunk size line: the hex number before the first blank; 0 (the end of
-// the body) for anything else, a chunk extension included.
+// A chunk size line: the hex digits before the first ";" (a chunk
+// extension follows it), blank or tab; none when the line holds no such
+// number or one too large for 64 bits.
+std::optional<int64_t> ChunkSizeOf(std::string_view line);
+// ChunkSizeOf with a line that is no size counting as 0, the end of the body.
 int64_t ChunkLengthOf(std::string_view line);
+// The most bytes a header block (or a chunked body's trailer) may take when
+// each of its lines may take `max_line_length` (0 or less: the default):
+// each line is limited by the connection, but the number of lines is not.
+size_t HeaderBlockLimit(int max_line_length);
 
 class TIdHTTPRequest : public TIdRequestHeaderInfo {
  public:

@@ -1,9 +1,12 @@
 // Where a pass goes: the caller's URL merged into the current target, the
 // connection pointed at its host and port, the route, the request head sent.
+#include <algorithm>
+
 #include "base/int_conversion.h"
 #include "base/text_tokens.h"
 #include "http/http_client.h"
 #include "http/http_exceptions.h"
+#include "net/exceptions.h"
 
 namespace kv {
 
@@ -11,6 +14,28 @@ namespace {
 
 bool NeedsHttp11(TIdHTTPMethod method) {
   return method == hmOptions || method == hmTrace || method == hmPut || method == hmDelete;
+}
+
+// CR, LF, NUL and the other control bytes would end or split the request
+// line (a redirect target could smuggle a header in); they go
+// percent-encoded, every other byte as it is.
+std::string EncodeControlBytes(std::string target) {
+  auto is_control = [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; };
+  if (std::none_of(target.begin(), target.end(), is_control)) return target;
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string encoded;
+  encoded.reserve(target.size() + 8);
+  for (char c : target) {
+    if (!is_control(c)) {
+      encoded += c;
+      continue;
+    }
+    const auto byte = static_cast<unsigned char>(c);
+    encoded += '%';
+    encoded += kHex[byte >> 4];
+    encoded += kHex[byte & 0x0F];
+  }
+  return encoded;
 }
 
 }  // namespace
@@ -48,14 +73,14 @@ void TIdCustomHTTP::ResolveTarget() {
   if (request.RequestMethod == hmOptions && target.Resource == "*") {
     request.TargetUrl = "*";
   } else {
-    request.TargetUrl = current.Directory + current.Resource + current.Query;
+    request.TargetUrl = EncodeControlBytes(current.Directory + current.Resource + current.Query);
   }
   if (NeedsHttp11(request.RequestMethod) && ProtocolVersion != pv1_1) {
     throw EIdException("This request method is supported in HTTP 1.1");
   }
   const bool has_upload = request.RequestMethod == hmPost || request.RequestMethod == hmPut;
   request.SetContentLength(has_upload && request.UploadStream != nullptr
-                               ? static_cast<int32_t>(request.UploadStream->Size())
+                               ? request.UploadStream->Size()
                                : -1);
   request.Host = current.Port == "80" ? current.Host : current.Host + ":" + current.Port;
 }
@@ -63,6 +88,7 @@ void TIdCustomHTTP::ResolveTarget() {
 void TIdCustomHTTP::ChooseRoute() {
   TIdURI& current = *current_uri_;
   const int32_t port = StrToInt(current.Port);
+  if (port < 0 || port > 65535) throw EIdInvalidPort(current.Port);
   if (!SameTextAscii(Host(), current.Host) || port != Port()) {
     if (Connected()) Disconnect();
     SetHost(current.Host);
@@ -82,7 +108,7 @@ void TIdCustomHTTP::ChooseRoute() {
 bool TIdCustomHTTP::SecureConnection() const { return IOHandler() != nullptr && IOHandler()->SpeaksTls(); }
 
 void TIdCustomHTTP::EnsureConnection() {
-  if (!LastResponse().Reusable()) Disconnect();
+  CloseUnlessReusable();
   ProbePeerClosed(false);
   if (!Connected()) Connect(ReadTimeout);
 }
@@ -96,6 +122,7 @@ void TIdCustomHTTP::ConnectAndSend() {
     request.Connection.clear();
   }
   EnsureConnection();
+  response_pending_ = true;
   protocol_->WriteRequest(current_uri_.get(), SecureConnection());
   const bool has_upload = request.RequestMethod == hmPost || request.RequestMethod == hmPut;
   if (has_upload && request.UploadStream != nullptr) WriteFromStream(*request.UploadStream, true, 0, false);

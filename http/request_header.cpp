@@ -32,8 +32,8 @@ void TIdRequestHeaderInfo::ComposeHeaders() {
   set("User-Agent", UserAgent);
   if (LastModified > 0) HeaderLines.SetValueOf("If-Modified-Since", InternetDateText(LastModified));
   if (ContentRangeStart != 0 || ContentRangeEnd != 0) {
-    std::string range = "bytes=" + IntToStr(ContentRangeStart) + "-";
-    if (ContentRangeEnd != 0) range += IntToStr(ContentRangeEnd);
+    std::string range = "bytes=" + IntToStr(static_cast<int64_t>(ContentRangeStart)) + "-";
+    if (ContentRangeEnd != 0) range += IntToStr(static_cast<int64_t>(ContentRangeEnd));
     HeaderLines.SetValueOf("Range", range);
   }
   if (!Authenticator && BasicAuthentication && BasicAuthenticationMaker()) {
@@ -60,8 +60,8 @@ void TIdRequestHeaderInfo::ParseHeaders() {
     // "bytes=START-END": a part that is not a number (or is negative)
     // counts as 0.
     auto number = [](const std::string& text) {
-      const auto value = TryStrToInt(text);
-      return value && *value > 0 ? static_cast<uint32_t>(*value) : 0u;
+      const auto value = TryStrToInt64(text);
+      return value && *value > 0 ? static_cast<uint64_t>(*value) : uint64_t{0};
     };
     CutToken(range, "=");
     ContentRangeStart = number(CutToken(range, "-"));

@@ -8,10 +8,10 @@ namespace {
 
 // A range bound: a decimal number from 0 up; anything else is a conversion
 // error naming the text.
-uint32_t RangeBound(const std::string& text) {
-  const int32_t value = StrToInt(text);
-  if (value < 0) throw EConvertError("'" + text + "' is not a valid integer value");
-  return static_cast<uint32_t>(value);
+uint64_t RangeBound(const std::string& text) {
+  const std::optional<int64_t> value = TryStrToInt64(text);
+  if (!value || *value < 0) throw EConvertError("'" + text + "' is not a valid integer value");
+  return static_cast<uint64_t>(*value);
 }
 
 }  // namespace

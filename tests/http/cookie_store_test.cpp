@@ -77,7 +77,8 @@ TEST_F(CookieTest, ExpiredAndUnreadableDatesDropAtTheNextRequest) {
   Store("zero=4; path=/; max-age=0");
   Store("hour=5; path=/; max-age=3600");
   Store("session=6; path=/");
-  EXPECT_EQ(manager.CookieCollection().Count(), 6);
+  Store("negative=7; path=/; max-age=-5");
+  EXPECT_EQ(manager.CookieCollection().Count(), 7);
   EXPECT_EQ(HeaderFor("http://h.example.ru/"), "session=6; hour=5; future=3");
   EXPECT_EQ(manager.CookieCollection().Count(), 3);
   EXPECT_EQ(Filed(kHost)->Count(), 3);

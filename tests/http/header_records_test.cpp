@@ -203,13 +203,15 @@ TIdResponseHeaderInfo Parsed(std::string_view text) {
 }
 
 TEST(ResponseParse, ContentLengthAndWhetherItIsKnown) {
-  struct Case { const char* header; int32_t length; bool known; };
+  struct Case { const char* header; int64_t length; bool known; };
   const Case cases[] = {
       {"content-length: 42\r\n", 42, true},
       {"Content-Length: 0\r\n", 0, true},
       {"Content-Length:  7  \r\n", 7, true},
       {"Content-Length: abc\r\n", -1, false},
-      {"Content-Length: 2147483648\r\n", -1, false},
+      {"Content-Length: 2147483648\r\n", 2147483648, true},
+      {"Content-Length: 9223372036854775807\r\n", INT64_MAX, true},
+      {"Content-Length: 9223372036854775808\r\n", -1, false},
       {"Content-Length: 99999999999999999999999999\r\n", -1, false},
       {"Content-Length: -5\r\n", -5, false},
       {"Content-Length: 1 2\r\n", -1, false},
@@ -279,7 +281,7 @@ TEST(ResponseParse, ExpiresAsSecondsFromNowOrAsADate) {
 }
 
 TEST(ResponseParse, MalformedContentRangeIsAConversionError) {
-  const char* bad[] = {"bytes */1234", "bytes 1-x/9", "0-99/1234", "bytes 1--5/9", "bytes 99999999999-1/2"};
+  const char* bad[] = {"bytes */1234", "bytes 1-x/9", "0-99/1234", "bytes 1--5/9", "bytes 99999999999999999999-1/2"};
   for (const char* range : bad) {
     TIdResponseHeaderInfo response;
     response.HeaderLines.SetText(std::string("Content-Range: ") + range + "\r\n");

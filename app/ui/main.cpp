@@ -1,14 +1,19 @@
-// Kvornis: the application object, the main window, the About window, then
-// the message loop until the main window closes.
+// Kvornis: the application object with Qt's texts in Russian, the main
+// window, the About window, then the message loop until the main window
+// closes.
 
 #include <QApplication>
 
 #include "app/ui/app_icon.h"
 #include "app/ui/form_about.h"
 #include "app/ui/form_main.h"
+#include "app/ui/qt_translation.h"
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
+  if (!kv::ui::InstallQtTranslation())
+    qWarning("kvornis: %s.qm is not in %s; Qt's own texts stay English", kv::ui::kQtTranslation,
+             qPrintable(kv::ui::QtTranslationsFolder()));
   QApplication::setWindowIcon(kv::ui::AppIcon());
   // The installed .desktop entry, so that the desktop can match the window to it.
   QGuiApplication::setDesktopFileName("kvornis");

@@ -22,6 +22,9 @@ QStringList QtNameFilters(std::string_view filter) {
 std::optional<std::string> RunSaveDialog(QWidget* parent, const TSaveDialog& settings) {
   QFileDialog dialog(parent, ToQt(settings.Title));
   dialog.setObjectName("SaveDialog1");
+  // Qt's own dialog, whose captions and buttons come from Qt's Russian
+  // texts; a desktop's native one would follow the system's locale.
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setOption(QFileDialog::DontConfirmOverwrite);

@@ -1,12 +1,13 @@
-// Runs the window's test classes in one application object. The first
-// argument, when it names a class, runs that class alone; the rest go to
-// Qt Test.
+// Runs the window's test classes in one application object, which speaks
+// Qt's texts in Russian as the program's does. The first argument, when it
+// names a class, runs that class alone; the rest go to Qt Test.
 
 #include <QApplication>
 #include <QTest>
 #include <cstring>
 #include <vector>
 
+#include "app/ui/qt_translation.h"
 #include "tests/ui/ui_test_registry.h"
 
 namespace kv::ui::test {
@@ -20,6 +21,7 @@ std::vector<RegisteredTest>& Registry() {
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
+  kv::ui::InstallQtTranslation();  // as the program does; QtTextsTest tells when it is missing
   const char* only = argc > 1 && argv[1][0] != '-' ? argv[1] : nullptr;
   std::vector<char*> args(argv, argv + argc);
   if (only) args.erase(args.begin() + 1);

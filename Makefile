@@ -1,7 +1,7 @@
 # Front door: `make demo` runs Kvornis, `make test` tests it.
 PRESET ?= dev
 
-.PHONY: all build test demo screenshot bench fuzz deps configure clean
+.PHONY: all build test demo screenshot bench fuzz fuzz-smoke deps configure clean
 
 all: build
 
@@ -33,7 +33,11 @@ bench:
 fuzz: deps
 	cmake -S . -B build/fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DKVORNIS_FUZZ=ON -DKVORNIS_TESTS=OFF -DKVORNIS_BENCH=OFF -DKVORNIS_GUI=OFF
-	cmake --build build/fuzz -j2
+	cmake --build build/fuzz -j2 --target kv_fuzzers
+
+# Every fuzz target for 15 seconds with its sanitizers; CI runs it after the tests.
+fuzz-smoke: fuzz
+	@scripts/fuzz-smoke
 
 clean:
 	rm -rf build

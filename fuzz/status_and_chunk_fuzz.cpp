@@ -2,6 +2,7 @@
 // status line and the sizes of a chunked body.
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "http/http_protocol.h"
@@ -12,5 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   (void)code;
   const int64_t length = kv::ChunkLengthOf(text);
   if (length < 0) __builtin_trap();  // a size is never negative
+  const std::optional<int64_t> size = kv::ChunkSizeOf(text);
+  if (size.value_or(0) != length) __builtin_trap();
   return 0;
 }

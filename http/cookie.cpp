@@ -5,7 +5,7 @@
 
 #include "base/int_conversion.h"
 #include "base/text_tokens.h"
-#include "http/comma_text.h"
+#include "base/comma_text.h"
 #include "http/cookie_host.h"
 #include "http/cookie_text.h"
 #include "http/cookies.h"

@@ -9,7 +9,7 @@
 #include "base/component.h"
 #include "http/cookie.h"
 #include "http/cookie_list.h"
-#include "http/read_write_lock.h"
+#include "base/read_write_lock.h"
 
 namespace kv {
 

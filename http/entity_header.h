@@ -7,7 +7,7 @@
 #include <string>
 
 #include "base/persistent.h"
-#include "http/date_time.h"
+#include "base/date_time.h"
 #include "http/header_list.h"
 
 namespace kv {

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "http/date_time.h"
+#include "base/date_time.h"
 #include "net/exceptions.h"
 
 namespace kv {

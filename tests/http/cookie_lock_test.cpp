@@ -4,7 +4,7 @@
 #include <chrono>
 #include <thread>
 
-#include "http/read_write_lock.h"
+#include "base/read_write_lock.h"
 
 namespace kv {
 namespace {

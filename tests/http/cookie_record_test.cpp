@@ -7,7 +7,7 @@
 #include "base/collation.h"
 #include "base/cp1251.h"
 #include "fixed_zone.h"
-#include "http/comma_text.h"
+#include "base/comma_text.h"
 #include "http/cookie.h"
 #include "http/cookie_text.h"
 #include "http/internet_date.h"

@@ -15,7 +15,7 @@
 #include <QTranslator>
 #include <memory>
 
-#include "app/ui/qt_translation.h"
+#include "ui/qt_translation.h"
 #include "tests/ui/shown_form.h"
 #include "tests/ui/ui_test_registry.h"
 

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "app/ui/form_about.h"
-#include "app/ui/form_main.h"
-#include "app/ui/qt_text.h"
+#include "ui/form_about.h"
+#include "ui/form_main.h"
+#include "ui/qt_text.h"
 #include "base/cp1251.h"
 
 namespace kv::ui::test {

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "app/ui/qt_translation.h"
+#include "ui/qt_translation.h"
 #include "tests/ui/ui_test_registry.h"
 
 namespace kv::ui::test {

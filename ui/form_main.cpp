@@ -1,4 +1,4 @@
-#include "app/ui/form_main.h"
+#include "ui/form_main.h"
 
 #include <QAction>
 #include <QLocale>
@@ -7,19 +7,19 @@
 #include <optional>
 
 #include "app/error_box.h"
-#include "app/ui/browser.h"
-#include "app/ui/form_about.h"
-#include "app/ui/grid_view.h"
-#include "app/ui/keyword_edit.h"
-#include "app/ui/link_label.h"
-#include "app/ui/menu_shortcuts_first.h"
-#include "app/ui/qt_text.h"
-#include "app/ui/save_dialog.h"
-#include "app/ui/spin_field.h"
-#include "app/ui/status_line.h"
-#include "app/ui/text_list_edit.h"
-#include "app/ui/tool_bar.h"
-#include "app/ui/window_font.h"
+#include "ui/browser.h"
+#include "ui/form_about.h"
+#include "ui/grid_view.h"
+#include "ui/keyword_edit.h"
+#include "ui/link_label.h"
+#include "ui/menu_shortcuts_first.h"
+#include "ui/qt_text.h"
+#include "ui/save_dialog.h"
+#include "ui/spin_field.h"
+#include "ui/status_line.h"
+#include "ui/text_list_edit.h"
+#include "ui/tool_bar.h"
+#include "ui/window_font.h"
 
 namespace kv::ui {
 

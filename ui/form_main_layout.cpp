@@ -6,16 +6,16 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-#include "app/ui/aligned_panels.h"
-#include "app/ui/form_main.h"
-#include "app/ui/grid_view.h"
-#include "app/ui/keyword_edit.h"
-#include "app/ui/link_label.h"
-#include "app/ui/qt_text.h"
-#include "app/ui/spin_field.h"
-#include "app/ui/status_line.h"
-#include "app/ui/text_list_edit.h"
-#include "app/ui/tool_bar.h"
+#include "ui/aligned_panels.h"
+#include "ui/form_main.h"
+#include "ui/grid_view.h"
+#include "ui/keyword_edit.h"
+#include "ui/link_label.h"
+#include "ui/qt_text.h"
+#include "ui/spin_field.h"
+#include "ui/status_line.h"
+#include "ui/text_list_edit.h"
+#include "ui/tool_bar.h"
 #include "base/cp1251.h"
 
 namespace kv::ui {

@@ -1,9 +1,9 @@
-#include "app/ui/form_about.h"
+#include "ui/form_about.h"
 
 #include <QLabel>
 
-#include "app/ui/qt_text.h"
-#include "app/ui/window_font.h"
+#include "ui/qt_text.h"
+#include "ui/window_font.h"
 #include "base/cp1251.h"
 
 namespace kv::ui {

@@ -1,9 +1,9 @@
-#include "app/ui/save_dialog.h"
+#include "ui/save_dialog.h"
 
 #include <QFile>
 #include <QFileDialog>
 
-#include "app/ui/qt_text.h"
+#include "ui/qt_text.h"
 
 namespace kv::ui {
 

@@ -1,4 +1,4 @@
-#include "app/ui/window_font.h"
+#include "ui/window_font.h"
 
 #include <QFontDatabase>
 #include <QStringList>

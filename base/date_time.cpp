@@ -1,4 +1,4 @@
-#include "http/date_time.h"
+#include "base/date_time.h"
 
 #include <cmath>
 

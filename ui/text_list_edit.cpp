@@ -1,6 +1,6 @@
-#include "app/ui/text_list_edit.h"
+#include "ui/text_list_edit.h"
 
-#include "app/ui/qt_text.h"
+#include "ui/qt_text.h"
 
 namespace kv::ui {
 

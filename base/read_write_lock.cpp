@@ -1,4 +1,4 @@
-#include "http/read_write_lock.h"
+#include "base/read_write_lock.h"
 
 namespace kv {
 

@@ -1,4 +1,4 @@
-#include "http/comma_text.h"
+#include "base/comma_text.h"
 
 namespace kv {
 namespace {

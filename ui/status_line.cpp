@@ -1,8 +1,8 @@
-#include "app/ui/status_line.h"
+#include "ui/status_line.h"
 
 #include <QLabel>
 
-#include "app/ui/qt_text.h"
+#include "ui/qt_text.h"
 
 namespace kv::ui {
 

@@ -1,4 +1,4 @@
-#include "app/ui/grid_view.h"
+#include "ui/grid_view.h"
 
 #include <QAbstractTableModel>
 #include <QApplication>
@@ -6,7 +6,7 @@
 #include <QMouseEvent>
 #include <QPalette>
 
-#include "app/ui/qt_text.h"
+#include "ui/qt_text.h"
 
 namespace kv::ui {
 

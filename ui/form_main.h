@@ -9,8 +9,8 @@
 #include <functional>
 #include <string>
 
-#include "app/ui/error_box.h"
-#include "app/ui/main_menu.h"
+#include "ui/error_box.h"
+#include "ui/main_menu.h"
 #include "digging/form_main.h"
 
 class QFrame;

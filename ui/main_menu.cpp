@@ -1,10 +1,10 @@
-#include "app/ui/main_menu.h"
+#include "ui/main_menu.h"
 
 #include <QAction>
 #include <QMenu>
 #include <QMenuBar>
 
-#include "app/ui/qt_text.h"
+#include "ui/qt_text.h"
 #include "base/cp1251.h"
 
 namespace kv::ui {

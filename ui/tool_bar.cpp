@@ -1,10 +1,10 @@
-#include "app/ui/tool_bar.h"
+#include "ui/tool_bar.h"
 
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QPushButton>
 
-#include "app/ui/qt_text.h"
+#include "ui/qt_text.h"
 #include "base/cp1251.h"
 
 namespace kv::ui {

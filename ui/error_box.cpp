@@ -1,10 +1,10 @@
-#include "app/ui/error_box.h"
+#include "ui/error_box.h"
 
 #include <QCoreApplication>
 #include <QMessageBox>
 
 #include "app/error_box.h"
-#include "app/ui/qt_text.h"
+#include "ui/qt_text.h"
 
 namespace kv::ui {
 

@@ -1,10 +1,10 @@
-#include "app/ui/spin_field.h"
+#include "ui/spin_field.h"
 
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
 
-#include "app/ui/qt_text.h"
+#include "ui/qt_text.h"
 
 namespace kv::ui {
 

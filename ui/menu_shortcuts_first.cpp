@@ -1,4 +1,4 @@
-#include "app/ui/menu_shortcuts_first.h"
+#include "ui/menu_shortcuts_first.h"
 
 #include <QAction>
 #include <QKeyEvent>

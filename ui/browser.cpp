@@ -1,4 +1,4 @@
-#include "app/ui/browser.h"
+#include "ui/browser.h"
 
 #include <QDesktopServices>
 #include <QUrl>

@@ -4,10 +4,10 @@
 
 #include <QApplication>
 
-#include "app/ui/app_icon.h"
-#include "app/ui/form_about.h"
-#include "app/ui/form_main.h"
-#include "app/ui/qt_translation.h"
+#include "ui/app_icon.h"
+#include "ui/form_about.h"
+#include "ui/form_main.h"
+#include "ui/qt_translation.h"
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);

@@ -1,4 +1,4 @@
-#include "app/ui/aligned_panels.h"
+#include "ui/aligned_panels.h"
 
 namespace kv::ui {
 

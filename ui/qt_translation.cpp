@@ -1,4 +1,4 @@
-#include "app/ui/qt_translation.h"
+#include "ui/qt_translation.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>

@@ -1,8 +1,8 @@
-#include "app/ui/keyword_edit.h"
+#include "ui/keyword_edit.h"
 
 #include <limits>
 
-#include "app/ui/qt_text.h"
+#include "ui/qt_text.h"
 
 namespace kv::ui {
 

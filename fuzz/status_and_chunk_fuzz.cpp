@@ -5,12 +5,13 @@
 #include <optional>
 #include <string_view>
 
-#include "http/http_protocol.h"
+#include "http/http_wire.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view text(reinterpret_cast<const char*>(data), size);
   const int code = kv::StatusCodeOf(text);
   (void)code;
+  (void)kv::StatusVersionOf(text);
   const int64_t length = kv::ChunkLengthOf(text);
   if (length < 0) __builtin_trap();  // a size is never negative
   const std::optional<int64_t> size = kv::ChunkSizeOf(text);

@@ -85,7 +85,7 @@ void TIdCustomHTTP::ReadChunkedBody(Stream& body) {
   ReportStatus(hsStatusText, {"Chunk Started"});
   int64_t length = ReadChunkLength();
   for (; length > 0; length = ReadChunkLength()) {
-    ReadToStream(body, length, false);
+    ReadToStream(body, length);
     ReadBodyLine();  // the line end after the chunk
   }
   // A size line that is no size ends the body, but nobody knows where the
@@ -93,12 +93,8 @@ void TIdCustomHTTP::ReadChunkedBody(Stream& body) {
   if (length < 0) return;
   // Trailer lines, if any, up to the empty line that ends the body; their
   // fields are not used.
-  const size_t limit = HeaderBlockLimit(MaxLineLength);
-  size_t taken = 0;
-  for (std::string line = ReadBodyLine(); !line.empty(); line = ReadBodyLine()) {
-    taken += line.size() + 2;
-    if (taken > limit) throw EIdReadLnMaxLineLengthExceeded();
-  }
+  THeaderBlockLimit limit(MaxLineLength);
+  for (std::string line = ReadBodyLine(); !line.empty(); line = ReadBodyLine()) limit.Count(line);
   response_pending_ = false;
 }
 
@@ -120,12 +116,12 @@ void TIdCustomHTTP::ReadBody() {
 
   if (response.ContentLength > 0) {
     // A body cut short by the peer's close keeps what arrived and fails.
-    ReadToStream(body, response.ContentLength, false);
+    ReadToStream(body, response.ContentLength);
     response_pending_ = false;
   } else if (chunked) {
     ReadChunkedBody(body);
   } else if (!response.ContentLengthKnown) {
-    ReadToStream(body, -1, true);
+    ReadToStream(body, kNoByteCount, ReadUntil::Closed);
     response_pending_ = false;
   }
 }

@@ -12,7 +12,7 @@ namespace kv {
 TIdCustomHTTP::TIdCustomHTTP(Component* owner)
     : TIdTCPClient(owner),
       current_uri_(std::make_unique<TIdURI>()),
-      protocol_(std::make_unique<TIdHTTPProtocol>(*this)),
+      protocol_(std::make_unique<TIdHTTPProtocol>()),
       proxy_params_(std::make_unique<TIdProxyConnectionInfo>()) {
   SetPort(80);
 }
@@ -82,10 +82,7 @@ void TIdCustomHTTP::RunRequest(TIdHTTPMethod method, const std::string& url, Str
   const int64_t start = body != nullptr ? body->Position() : 0;
   auth_attempts_ = 0;
   proxy_auth_attempts_ = 0;
-  TIdHTTPRequest& request = Request();
-  request.TargetUrl = url;
-  request.RequestMethod = method;
-  request.UploadStream = upload;
+  Request().UploadStream = upload;
   LastResponse().BodyStream = body;
 
   auto end_of_request = [this] {
@@ -93,12 +90,12 @@ void TIdCustomHTTP::RunRequest(TIdHTTPMethod method, const std::string& url, Str
     redirect_counter_ = 0;
   };
   try {
+    std::string pass_url = url;
+    TIdHTTPMethod pass_method = method;
     for (bool done = false; !done;) {
       ++redirect_counter_;
-      ResolveTarget();
-      ConnectAndSend();
-      ReadResponseHead();
-      switch (protocol_->EvaluateResponse()) {
+      const TIdHTTPVerdict verdict = RunPass(pass_url, pass_method);
+      switch (verdict.Step) {
         case nxFollow:
           if (body != nullptr) {
             body->Seek(start, SeekOrigin::Beginning);
@@ -106,6 +103,8 @@ void TIdCustomHTTP::RunRequest(TIdHTTPMethod method, const std::string& url, Str
           }
           auth_attempts_ = 0;
           proxy_auth_attempts_ = 0;
+          pass_url = verdict.Target;
+          pass_method = verdict.Method;
           break;
         case nxDone:
           done = true;
@@ -113,8 +112,10 @@ void TIdCustomHTTP::RunRequest(TIdHTTPMethod method, const std::string& url, Str
         case nxUndecided:
           throw EIdException("Undefined situation");
         case nxAuthRetry:
+          // The credentials changed, not the target: the caller's URL again.
           --redirect_counter_;
-          request.TargetUrl = url;
+          pass_url = url;
+          pass_method = verdict.Method;
           break;
       }
     }
@@ -130,9 +131,54 @@ void TIdCustomHTTP::RunRequest(TIdHTTPMethod method, const std::string& url, Str
   end_of_request();
 }
 
+TIdHTTPVerdict TIdCustomHTTP::RunPass(const std::string& url, TIdHTTPMethod method) {
+  Request().RequestMethod = method;
+  ResolveTarget(url);
+  ConnectAndSend();
+  ReadResponseHead();
+  TIdHTTPVerdict verdict = protocol_->EvaluateResponse(VerdictInput());
+  CarryOut(verdict);
+  return verdict;
+}
+
+TIdHTTPVerdictInput TIdCustomHTTP::VerdictInput() {
+  TIdHTTPVerdictInput input;
+  input.HandleRedirects = HandleRedirects;
+  input.RedirectCount = redirect_counter_;
+  input.RedirectMaximum = RedirectMaximum;
+  input.AuthRetries = AuthRetries;
+  input.AuthAttempts = auth_attempts_;
+  input.ProxyAuthAttempts = proxy_auth_attempts_;
+  input.InProcessAuth = (HTTPOptions & hoInProcessAuth) != 0;
+  input.RedirectHandled = [this](std::string& dest, TIdHTTPMethod& method) {
+    return NotifyRedirect(dest, method, redirect_counter_);
+  };
+  // Authentication and proxy authentication answer their challenges here.
+  input.ChallengeAnswered = [this](bool proxy) {
+    return proxy ? HandleProxyAuthChallenge(Request(), LastResponse())
+                 : HandleAuthChallenge(Request(), LastResponse());
+  };
+  return input;
+}
+
+void TIdCustomHTTP::CarryOut(TIdHTTPVerdict& verdict) {
+  if (verdict.Body == baRaiseStatusError) RaiseStatusError();
+  if (!Connected()) {
+    verdict.Step = verdict.StepIfClosed;
+    return;
+  }
+  if (verdict.Body == baDiscard) DiscardBody();
+  if (verdict.Body == baRead) ReadBody();
+}
+
+bool TIdCustomHTTP::ResponseReusable() {
+  CheckPeerClosed(IfClosed::Return, BufferedBytes::Count);
+  return LastResponse().Reusable(Connected(), ProtocolVersion);
+}
+
 void TIdCustomHTTP::CloseUnlessReusable() {
-  // Reusable is asked first in every case: it notices a peer close.
-  const bool reusable = LastResponse().Reusable();
+  // Asked first in every case: it notices a peer close.
+  const bool reusable = ResponseReusable();
   if (reusable && !response_pending_) return;
   // Whatever is left of a half-read response would be read as the next
   // response.
@@ -144,7 +190,7 @@ void TIdCustomHTTP::ReadResponseHead() {
   TIdHTTPResponse& response = LastResponse();
   do {
     response.StatusLine = ReadLn();
-    protocol_->ReadHeaderLines();
+    protocol_->ReadHeaderLines(*this);
     StoreResponseCookies();
   } while (response.StatusCode() == 100);
 }

@@ -82,16 +82,21 @@ class TIdCustomHTTP : public TIdTCPClient {
   void Notification(Component* component, Operation operation) override;
 
  private:
-  friend class TIdHTTPProtocol;
-  friend class TIdHTTPResponse;
-
-  // Splits Request().TargetUrl and merges it into CurrentUri; sets the
-  // request target, the Host value and the content length.
-  void ResolveTarget();
+  // One pass of the request loop: `url` requested with `method`, the
+  // response head read and judged, its body dealt with as the verdict says.
+  // The verdict's Step is the one that applies.
+  TIdHTTPVerdict RunPass(const std::string& url, TIdHTTPMethod method);
+  // Splits `url` and merges it into CurrentUri; sets the request target,
+  // the Host value and the content length.
+  void ResolveTarget(const std::string& url);
   // Points the connection at CurrentUri's host and port and picks the route.
   void ChooseRoute();
   void ConnectAndSend();
   void EnsureConnection();
+  TIdHTTPVerdictInput VerdictInput();
+  // Raises the status error, or reads or drops the body while the
+  // connection stands; settles the verdict's step.
+  void CarryOut(TIdHTTPVerdict& verdict);
   // Status line, header block, cookies; a 100 head is skipped.
   void ReadResponseHead();
   void StoreResponseCookies();
@@ -107,6 +112,8 @@ class TIdCustomHTTP : public TIdTCPClient {
   // Reads and drops a body with a short time limit; nothing of it fails.
   // True when the body was read to its end.
   bool DiscardBody();
+  // The last response lets the connection, if it still stands, stay open.
+  bool ResponseReusable();
   // Closes the connection when its response was not read to the end or
   // does not let it stay open.
   void CloseUnlessReusable();

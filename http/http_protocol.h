@@ -1,50 +1,38 @@
 #pragma once
 // One HTTP exchange: the request and response records that every pass of a
-// request reuses, the request text, the response head and the verdict on
-// what comes after the head.
+// request reuses, the request head sent, the response head read, and the
+// verdict on what comes after the head. The exchange decides; the client's
+// request loop carries the verdict out.
 #include <cstdint>
-#include <optional>
+#include <functional>
 #include <string>
-#include <string_view>
 
 #include "base/stream.h"
+#include "http/http_wire.h"
+#include "http/proxy_info.h"
 #include "http/request_header.h"
 #include "http/response_header.h"
-#include "http/uri.h"
 
 namespace kv {
 
-class TIdCustomHTTP;
+class TIdTCPConnection;
 
-enum TIdHTTPProtocolVersion { pv1_0, pv1_1 };
-enum TIdHTTPMethod { hmHead, hmGet, hmPost, hmOptions, hmTrace, hmPut, hmDelete, hmConnect };
 // Plain origin, TLS origin, plain through an HTTP proxy, tunnel through one.
 enum TIdHTTPRoute { rtDirect, rtTls, rtProxy, rtTlsProxy };
 enum TIdHTTPNextStep { nxFollow, nxDone, nxUndecided, nxAuthRetry };
-
-// "1.0" / "1.1".
-const char* ProtocolVersionText(TIdHTTPProtocolVersion version);
-// The request line's method word with its trailing blank, "GET " and so on.
-const char* MethodWord(TIdHTTPMethod method);
-// The word after the status line's first blank as a decimal number; -1 when
-// it is none.
-int StatusCodeOf(std::string_view status_line);
-// A chunk size line: the hex digits before the first ";" (a chunk
-// extension follows it), blank or tab; none when the line holds no such
-// number or one too large for 64 bits.
-std::optional<int64_t> ChunkSizeOf(std::string_view line);
-// ChunkSizeOf with a line that is no size counting as 0, the end of the body.
-int64_t ChunkLengthOf(std::string_view line);
-// The most bytes a header block (or a chunked body's trailer) may take when
-// each of its lines may take `max_line_length` (0 or less: the default):
-// each line is limited by the connection, but the number of lines is not.
-size_t HeaderBlockLimit(int max_line_length);
+// What becomes of the body of the response a verdict is made on.
+enum TIdHTTPBodyAction {
+  baNone,
+  baRead,              // into the caller's stream
+  baDiscard,           // read and dropped
+  baRaiseStatusError,  // read into the status error, which is raised
+};
 
 class TIdHTTPRequest : public TIdRequestHeaderInfo {
  public:
   const char* ClassName() const noexcept override { return "TIdHTTPRequest"; }
 
-  std::string TargetUrl;  // the caller's URL, replaced by the request target
+  std::string TargetUrl;  // the request target of the pass under way
   TIdHTTPMethod RequestMethod = hmGet;
   Stream* UploadStream = nullptr;  // not owned; the body of POST and PUT
   TIdHTTPRoute Route = rtDirect;
@@ -52,46 +40,67 @@ class TIdHTTPRequest : public TIdRequestHeaderInfo {
 
 class TIdHTTPResponse : public TIdResponseHeaderInfo {
  public:
-  explicit TIdHTTPResponse(TIdCustomHTTP& client) : client_(client) {}
   const char* ClassName() const noexcept override { return "TIdHTTPResponse"; }
 
   // The code read from StatusLine: the word after the first blank as a
   // decimal number, -1 when it is none. Also stored.
   int StatusCode();
   int StoredStatusCode() const { return status_code_; }
-  // Computed on each call: the connection is open and the response lets it
-  // stay so under the client's protocol version. Also sets StatusVersion.
-  bool Reusable();
+  // Whether this response lets a connection that is still `connected` stay
+  // open under the client's protocol version. Also sets StatusVersion.
+  bool Reusable(bool connected, TIdHTTPProtocolVersion client_version);
 
   std::string StatusLine;
   TIdHTTPProtocolVersion StatusVersion = pv1_1;
   Stream* BodyStream = nullptr;  // the caller's stream, not owned
 
  private:
-  TIdCustomHTTP& client_;
   int status_code_ = -1;
+};
+
+// What the verdict weighs besides the response: the client's settings and
+// counters, and the two questions only the client's events can answer.
+struct TIdHTTPVerdictInput {
+  bool HandleRedirects = false;
+  int RedirectCount = 0;
+  int RedirectMaximum = 15;
+  int AuthRetries = 3;
+  int AuthAttempts = 0;
+  int ProxyAuthAttempts = 0;
+  bool InProcessAuth = false;
+  // Whether a redirect to `dest` is handled; may change `dest` and `method`.
+  std::function<bool(std::string& dest, TIdHTTPMethod& method)> RedirectHandled;
+  // Whether credentials are ready for another attempt after a 401 (false)
+  // or a 407 (true).
+  std::function<bool(bool proxy)> ChallengeAnswered;
+};
+
+struct TIdHTTPVerdict {
+  TIdHTTPNextStep Step = nxUndecided;          // while the connection stands
+  TIdHTTPNextStep StepIfClosed = nxUndecided;  // when it no longer does
+  TIdHTTPBodyAction Body = baNone;  // read or discard only while it stands
+  std::string Target;               // nxFollow: the next pass's URL
+  TIdHTTPMethod Method = hmGet;     // nxFollow: the next pass's method
 };
 
 class TIdHTTPProtocol {
  public:
-  explicit TIdHTTPProtocol(TIdCustomHTTP& client);
-
   TIdHTTPRequest& Request() { return request_; }
   TIdHTTPResponse& Response() { return response_; }
 
-  // Composes the header lines and sends the request line, the header lines
-  // and the empty line in one send. `uri` is null for the tunnel request,
-  // which asks no cookie manager.
-  void WriteRequest(const TIdURI* uri, bool secure_connection);
+  // Composes the header lines, then the proxy's and the "Cookie" line (when
+  // `cookies` is not empty), and sends the request line, the header lines
+  // and the empty line in one send.
+  void WriteRequest(TIdTCPConnection& connection, TIdHTTPProtocolVersion version,
+                    TIdProxyConnectionInfo& proxy, const std::string& cookies);
   // The header block after the status line; a peer close after the first
   // header line ends it and disconnects.
-  void ReadHeaderLines();
-  // What follows the head: follow, done, retry with credentials. Reads the
-  // body into the response's stream, or raises for a refused status.
-  TIdHTTPNextStep EvaluateResponse();
+  void ReadHeaderLines(TIdTCPConnection& connection);
+  // What follows the head: done, follow a redirect, retry with credentials,
+  // or the status error; and what becomes of the body.
+  TIdHTTPVerdict EvaluateResponse(const TIdHTTPVerdictInput& input);
 
  private:
-  TIdCustomHTTP& client_;
   TIdHTTPRequest request_;
   TIdHTTPResponse response_;
 };

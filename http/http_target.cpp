@@ -1,7 +1,5 @@
 // Where a pass goes: the caller's URL merged into the current target, the
 // connection pointed at its host and port, the route, the request head sent.
-#include <algorithm>
-
 #include "base/int_conversion.h"
 #include "base/text_tokens.h"
 #include "http/http_client.h"
@@ -16,34 +14,12 @@ bool NeedsHttp11(TIdHTTPMethod method) {
   return method == hmOptions || method == hmTrace || method == hmPut || method == hmDelete;
 }
 
-// CR, LF, NUL and the other control bytes would end or split the request
-// line (a redirect target could smuggle a header in); they go
-// percent-encoded, every other byte as it is.
-std::string EncodeControlBytes(std::string target) {
-  auto is_control = [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; };
-  if (std::none_of(target.begin(), target.end(), is_control)) return target;
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string encoded;
-  encoded.reserve(target.size() + 8);
-  for (char c : target) {
-    if (!is_control(c)) {
-      encoded += c;
-      continue;
-    }
-    const auto byte = static_cast<unsigned char>(c);
-    encoded += '%';
-    encoded += kHex[byte >> 4];
-    encoded += kHex[byte & 0x0F];
-  }
-  return encoded;
-}
-
 }  // namespace
 
-void TIdCustomHTTP::ResolveTarget() {
+void TIdCustomHTTP::ResolveTarget(const std::string& url) {
   TIdHTTPRequest& request = Request();
   TIdURI& current = *current_uri_;
-  const TIdURI target(request.TargetUrl);
+  const TIdURI target(url);
 
   if (!target.Username.empty()) {
     request.Username = target.Username;
@@ -109,7 +85,7 @@ bool TIdCustomHTTP::SecureConnection() const { return IOHandler() != nullptr && 
 
 void TIdCustomHTTP::EnsureConnection() {
   CloseUnlessReusable();
-  ProbePeerClosed(false);
+  ProbePeerClosed(IfClosed::Return);
   if (!Connected()) Connect(ReadTimeout);
 }
 
@@ -121,11 +97,15 @@ void TIdCustomHTTP::ConnectAndSend() {
   } else if (request.Route == rtTls || request.Route == rtTlsProxy) {
     request.Connection.clear();
   }
+  // Routes through a proxy take their own steps here: the absolute request
+  // target for rtProxy, the CONNECT tunnel for rtTlsProxy.
   EnsureConnection();
+  std::string cookies;
+  if (cookie_manager_ != nullptr) cookies = cookie_manager_->CookieHeaderFor(*current_uri_, SecureConnection());
   response_pending_ = true;
-  protocol_->WriteRequest(current_uri_.get(), SecureConnection());
+  protocol_->WriteRequest(*this, ProtocolVersion, ProxyParams(), cookies);
   const bool has_upload = request.RequestMethod == hmPost || request.RequestMethod == hmPut;
-  if (has_upload && request.UploadStream != nullptr) WriteFromStream(*request.UploadStream, true, 0, false);
+  if (has_upload && request.UploadStream != nullptr) WriteFromStream(*request.UploadStream);
 }
 
 }  // namespace kv

@@ -77,7 +77,7 @@ int TIdConnectThread::ConnectInterruptibly() {
   int code = 0;
   if (binding_->Connect(Id_PF_INET) == Id_SOCKET_ERROR) {
     code = stack.LastPlatformError();
-    if (code == 10036) {   // in progress: wait for the outcome or for Terminate
+    if (code == Id_WSAEINPROGRESS) {   // wait for the outcome or for Terminate
       pollfd waits[2] = {{socket, POLLOUT, 0}, {wake_read_, POLLIN, 0}};
       int rc;
       do rc = ::poll(waits, wake_read_ >= 0 ? 2 : 1, -1);

@@ -13,6 +13,7 @@ namespace kv {
 inline constexpr int Id_WSAEINTR = 10004;
 inline constexpr int Id_WSAEBADF = 10009;
 inline constexpr int Id_WSAEWOULDBLOCK = 10035;
+inline constexpr int Id_WSAEINPROGRESS = 10036;
 inline constexpr int Id_WSAENOTSOCK = 10038;
 inline constexpr int Id_WSAEADDRINUSE = 10048;
 inline constexpr int Id_WSAECONNABORTED = 10053;

@@ -109,7 +109,7 @@ void TIdTCPConnection::Disconnect() {
   ReportStatus(hsDisconnected);
 }
 
-void TIdTCPConnection::CheckPeerClosed(bool raise_if_closed, bool ignore_buffer) {
+void TIdTCPConnection::CheckPeerClosed(IfClosed if_closed, BufferedBytes buffered) {
   bool disconnected;
   if (peer_closed_ || !io_handler_) {
     disconnected = io_handler_ != nullptr;
@@ -123,17 +123,18 @@ void TIdTCPConnection::CheckPeerClosed(bool raise_if_closed, bool ignore_buffer)
   } else {
     disconnected = !io_handler_->IsTransportOpen();
   }
-  if (disconnected && raise_if_closed && (ignore_buffer || input_buffer_->Length() == 0))
+  if (disconnected && if_closed == IfClosed::Raise &&
+      (buffered == BufferedBytes::Ignore || input_buffer_->Length() == 0))
     throw EIdConnClosedGracefully();
 }
 
 // A poll, not a wait: what has arrived is taken in and a close that has
 // arrived is noticed, without costing a millisecond before every reused
 // request.
-void TIdTCPConnection::ProbePeerClosed(bool raise_if_closed) { FillInputBuffer(raise_if_closed, 0, false); }
+void TIdTCPConnection::ProbePeerClosed(IfClosed if_closed) { FillInputBuffer(if_closed, 0, IfTimedOut::Return); }
 
 bool TIdTCPConnection::Connected() {
-  CheckPeerClosed(false, false);
+  CheckPeerClosed(IfClosed::Return, BufferedBytes::Count);
   return io_handler_ && io_handler_->IsTransportOpen();
 }
 
@@ -163,9 +164,10 @@ void TIdTCPConnection::DropAndRaiseSocketError() {
   GStack()->ThrowSocketError(code);
 }
 
-int TIdTCPConnection::FillInputBuffer(bool raise_if_closed, int timeout, bool raise_on_timeout) {
+int TIdTCPConnection::FillInputBuffer(IfClosed if_closed, int timeout, IfTimedOut if_timed_out) {
+  const bool raise_if_closed = if_closed == IfClosed::Raise;
   timeout = EffectiveTimeout(timeout);
-  CheckPeerClosed(raise_if_closed, false);
+  CheckPeerClosed(if_closed, BufferedBytes::Count);
   if (!Connected()) {
     if (raise_if_closed) throw EIdNotConnected();
     return 0;
@@ -173,7 +175,7 @@ int TIdTCPConnection::FillInputBuffer(bool raise_if_closed, int timeout, bool ra
   int n = 0;
   do {
     if (!io_handler_->WaitReadable(timeout)) {
-      if (raise_on_timeout) throw EIdReadTimeout();
+      if (if_timed_out == IfTimedOut::Raise) throw EIdReadTimeout();
       return -1;
     }
     const int size = std::max(RecvBufferSize, 1);
@@ -217,7 +219,7 @@ int TIdTCPConnection::FillInputBuffer(bool raise_if_closed, int timeout, bool ra
       else
         input_buffer_->Append(target, static_cast<size_t>(n));
     }
-    CheckPeerClosed(raise_if_closed, false);
+    CheckPeerClosed(if_closed, BufferedBytes::Count);
   } while (n == 0 && Connected());
   return n;
 }

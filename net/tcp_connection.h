@@ -25,6 +25,21 @@ class TIdIOHandlerSocket;
 
 enum TIdMaxLineAction { maException = 0, maSplit = 1 };
 
+// The connection's flag arguments, named so that every call says what it
+// asks for.
+enum class IfClosed : bool { Return, Raise };        // when the peer has closed
+enum class BufferedBytes : bool { Count, Ignore };   // do unread bytes keep a close quiet?
+enum class IfTimedOut : bool { Return, Raise };      // when a wait runs out
+enum class ReadUntil : bool { Count, Closed };       // a body's end: its byte count or the close
+enum class StreamFrom : bool { Position, Start };
+enum class ByteCountFirst : bool { No, Yes };
+// ReadToStream's byte count when a 4-byte length in network order comes
+// first, and when the read runs until the close, which needs none.
+inline constexpr int64_t kLengthFirst = -1;
+inline constexpr int64_t kNoByteCount = -1;
+// WriteFromStream's byte count for everything up to the stream's end.
+inline constexpr int64_t kToStreamEnd = 0;
+
 // A time limit of -1 means the connection's ReadTimeout (0 there: none);
 // -2 means no limit.
 class TIdTCPConnection : public TIdComponent {
@@ -66,12 +81,12 @@ class TIdTCPConnection : public TIdComponent {
   virtual void ResetInput();
   // Notices a peer close once: the socket is dropped, hsDisconnected is
   // reported and OnDisconnected called a single time, and buffered bytes
-  // stay readable. Raises EIdConnClosedGracefully when disconnected and
-  // `raise_if_closed`, if the buffer is empty or `ignore_buffer` is set.
-  virtual void CheckPeerClosed(bool raise_if_closed, bool ignore_buffer);
+  // stay readable. When disconnected and asked to raise, raises
+  // EIdConnClosedGracefully if the buffer is empty or is to be ignored.
+  virtual void CheckPeerClosed(IfClosed if_closed, BufferedBytes buffered);
   // A look without waiting that takes in what has arrived and notices a
   // close.
-  virtual void ProbePeerClosed(bool raise_if_closed);
+  virtual void ProbePeerClosed(IfClosed if_closed);
   virtual bool Connected();
   // Orderly close: hsDisconnecting, DropSocket, free an owned transport,
   // OnDisconnected, hsDisconnected.
@@ -82,7 +97,7 @@ class TIdTCPConnection : public TIdComponent {
   // ---- receiving ------------------------------------------------------------
   // The one receive path: bytes appended (> 0), 0 when the peer closed or
   // there is no transport, -1 on a timeout that does not raise.
-  virtual int FillInputBuffer(bool raise_if_closed, int timeout, bool raise_on_timeout);
+  virtual int FillInputBuffer(IfClosed if_closed, int timeout, IfTimedOut if_timed_out);
   // A line without its terminator (empty terminator: LF, and a CR before
   // the LF goes too). Maximum -1: MaxLineLength. A peer close before a
   // complete line returns "" with LastLineTimedOut set and leaves the
@@ -94,10 +109,10 @@ class TIdTCPConnection : public TIdComponent {
   // Exactly `count` bytes; a close before they arrive raises
   // EIdConnClosedGracefully and leaves the partial bytes buffered.
   void ReadExact(void* buffer, int64_t count);
-  // byte_count >= 0: that many bytes. -1 without `read_until_closed`: a
-  // 4-byte length in network order comes first. `read_until_closed`: until
-  // the peer closes, without an exception for the close.
-  void ReadToStream(Stream& stream, int64_t byte_count = -1, bool read_until_closed = false);
+  // ReadUntil::Count: `byte_count` bytes, or with kLengthFirst a 4-byte
+  // length in network order first. ReadUntil::Closed: until the peer closes,
+  // without an exception for the close.
+  void ReadToStream(Stream& stream, int64_t byte_count = kLengthFirst, ReadUntil until = ReadUntil::Count);
   // One fill attempt, then everything buffered.
   std::string ReadAvailable();
   virtual std::string ReadAllUntilClosed();
@@ -111,8 +126,8 @@ class TIdTCPConnection : public TIdComponent {
   virtual void WriteLine(std::string_view text);
   void WriteInt32(int32_t value, bool convert = true);
   // From the position (or from 0) to the end, or `byte_count` bytes.
-  virtual void WriteFromStream(Stream& stream, bool from_start = true, int64_t byte_count = 0,
-                               bool send_byte_count = false);
+  virtual void WriteFromStream(Stream& stream, StreamFrom from = StreamFrom::Start, int64_t byte_count = kToStreamEnd,
+                               ByteCountFirst count_first = ByteCountFirst::No);
   // The file's bytes; the result is the file's size.
   virtual int64_t WriteFileContents(const std::string& file_name, bool allow_platform_send = true);
 

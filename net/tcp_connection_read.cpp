@@ -64,8 +64,9 @@ std::string TIdTCPConnection::ReadLn(std::string_view terminator, int timeout, i
       if (term == "\n" && !line.empty() && line.back() == '\r') line.pop_back();
       return line;
     }
-    CheckPeerClosed(true, true);
-    int received = FillInputBuffer(true, timeout, timeout == IdTimeoutDefault);
+    CheckPeerClosed(IfClosed::Raise, BufferedBytes::Ignore);
+    const int received =
+        FillInputBuffer(IfClosed::Raise, timeout, timeout == IdTimeoutDefault ? IfTimedOut::Raise : IfTimedOut::Return);
     // A close ends the attempt; so does an explicit time limit running out,
     // since waiting on after it would make the limit meaningless.
     if (received == 0 || received == -1) {
@@ -85,8 +86,8 @@ void TIdTCPConnection::ReadExact(void* buffer, int64_t count) {
   if (count <= 0 || !buffer) return;
   const size_t wanted = static_cast<size_t>(count);
   while (input_buffer_->Length() < wanted) {
-    FillInputBuffer(true, IdTimeoutDefault, true);
-    CheckPeerClosed(true, true);
+    FillInputBuffer(IfClosed::Raise, IdTimeoutDefault, IfTimedOut::Raise);
+    CheckPeerClosed(IfClosed::Raise, BufferedBytes::Ignore);
   }
   std::memcpy(buffer, input_buffer_->Memory(), wanted);
   input_buffer_->Remove(wanted);
@@ -98,8 +99,9 @@ int32_t TIdTCPConnection::ReadInt32(bool convert) {
   return static_cast<int32_t>(convert ? ntohl(value) : value);
 }
 
-void TIdTCPConnection::ReadToStream(Stream& stream, int64_t byte_count, bool read_until_closed) {
-  if (byte_count == -1 && !read_until_closed) byte_count = ReadInt32(true);
+void TIdTCPConnection::ReadToStream(Stream& stream, int64_t byte_count, ReadUntil until) {
+  const bool read_until_closed = until == ReadUntil::Closed;
+  if (byte_count == kLengthFirst && !read_until_closed) byte_count = ReadInt32(true);
   if (byte_count > 0) {
     // Room for the body in one go, but never more than the cap before the
     // bytes are actually there: a hostile length costs nothing.
@@ -129,8 +131,8 @@ void TIdTCPConnection::ReadToStream(Stream& stream, int64_t byte_count, bool rea
       size_t piece = static_cast<size_t>(std::min(remaining, chunk));
       try {
         while (input.Length() < piece) {
-          FillInputBuffer(true, IdTimeoutDefault, true);
-          CheckPeerClosed(true, true);
+          FillInputBuffer(IfClosed::Raise, IdTimeoutDefault, IfTimedOut::Raise);
+          CheckPeerClosed(IfClosed::Raise, BufferedBytes::Ignore);
         }
       } catch (const EIdConnClosedGracefully&) {
         piece = input.Length();
@@ -158,7 +160,7 @@ void TIdTCPConnection::ReadToStream(Stream& stream, int64_t byte_count, bool rea
 }
 
 std::string TIdTCPConnection::ReadAvailable() {
-  if (Connected()) FillInputBuffer(false, IdTimeoutDefault, true);
+  if (Connected()) FillInputBuffer(IfClosed::Return, IdTimeoutDefault, IfTimedOut::Raise);
   if (input_buffer_->Length() == 0) return {};
   return input_buffer_->Extract(input_buffer_->Length());
 }

@@ -20,7 +20,7 @@ void TIdTCPConnection::WriteBytes(const void* buffer, int64_t count, bool write_
   if (count <= 0 || !buffer) return;
   // Checked also when the bytes only go into the write buffer, so that a
   // request is not collected for a connection that is already gone.
-  CheckPeerClosed(true, true);
+  CheckPeerClosed(IfClosed::Raise, BufferedBytes::Ignore);
   if (!Connected()) throw EIdNotConnected();
   if (write_now || !write_buffer_) {
     SendNow(buffer, count);
@@ -52,7 +52,7 @@ void TIdTCPConnection::SendNow(const void* buffer, int64_t count) {
     int sent = io_handler_->SendSome(data + position, piece);
     TIdAntiFreezeBase::RunAntiFreeze(false);
     peer_closed_ = sent == 0;
-    CheckPeerClosed(true, false);
+    CheckPeerClosed(IfClosed::Raise, BufferedBytes::Count);
     if (CheckTransportResult(sent, {Id_WSAESHUTDOWN, Id_WSAECONNABORTED, Id_WSAECONNRESET}))
       DropAndRaiseSocketError();
     ReportWork(wmWrite, sent);
@@ -113,12 +113,13 @@ void TIdTCPConnection::ClearWriteBuffering() {
 
 // ---- streams and files ----------------------------------------------------------
 
-void TIdTCPConnection::WriteFromStream(Stream& stream, bool from_start, int64_t byte_count, bool send_byte_count) {
-  if (from_start) stream.SetPosition(0);
+void TIdTCPConnection::WriteFromStream(Stream& stream, StreamFrom from, int64_t byte_count,
+                                       ByteCountFirst count_first) {
+  if (from == StreamFrom::Start) stream.SetPosition(0);
   int64_t position = stream.Position();
-  const int64_t end = byte_count != 0 ? position + byte_count : stream.Size();
+  const int64_t end = byte_count != kToStreamEnd ? position + byte_count : stream.Size();
   const int64_t size = end - position;
-  if (send_byte_count) WriteInt32(static_cast<int32_t>(size), true);
+  if (count_first == ByteCountFirst::Yes) WriteInt32(static_cast<int32_t>(size), true);
   ReportWorkBegin(wmWrite, size);
   try {
     const size_t block_size = static_cast<size_t>(std::max(SendBufferSize, 1));
@@ -146,7 +147,7 @@ int64_t TIdTCPConnection::WriteFileContents(const std::string& file_name, bool a
       socket_handler_->Binding())
     return stack.TransmitWholeFile(socket_handler_->Binding()->Handle(), file_name);
   FileStream file(file_name, FileStream::Mode::Read);
-  WriteFromStream(file, true, 0, false);
+  WriteFromStream(file);
   return file.Size();
 }
 

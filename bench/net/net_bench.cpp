@@ -199,7 +199,7 @@ void BodyReadToStream(benchmark::State& state, bool into_memory) {
     client.SetHost("127.0.0.1");
     client.SetPort(sender.Port());
     client.Connect();
-    client.ReadToStream(stream, total, false);
+    client.ReadToStream(stream, total);
     seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (stream.Size() != total) state.SkipWithError("short body");
     client.Disconnect();

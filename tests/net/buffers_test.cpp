@@ -103,7 +103,7 @@ TEST(ReadToStreamPresize, AHostileLengthReservesNoMoreThanTheCap) {
   connection.InputBuffer().Append("hello", 5);
   MemoryStream body;
   body.WriteText("head:");
-  EXPECT_NO_THROW(connection.ReadToStream(body, int64_t{1} << 40, false));
+  EXPECT_NO_THROW(connection.ReadToStream(body, int64_t{1} << 40));
   EXPECT_EQ(body.View(), "head:hello");
   EXPECT_EQ(body.Size(), 10);
 }
@@ -114,9 +114,9 @@ TEST(ReadToStreamPresize, TheStreamIsCutAtItsPositionAfterwards) {
   body.WriteText("0123456789");
   body.SetPosition(4);
   connection.InputBuffer().Append("ab", 2);
-  connection.ReadToStream(body, 0, false);
+  connection.ReadToStream(body, 0);
   EXPECT_EQ(body.View(), "0123") << "a count of 0 reads nothing and cuts the stream";
-  connection.ReadToStream(body, 2, false);
+  connection.ReadToStream(body, 2);
   EXPECT_EQ(body.View(), "0123ab");
 }
 

@@ -147,7 +147,7 @@ TEST(WorkEvents, ReadProgressCountsRemovalsFromTheInputBuffer) {
   EXPECT_TRUE(log.lines.empty()) << "no run open: no events";
 
   MemoryStream body;
-  connection.ReadToStream(body, 10, false);
+  connection.ReadToStream(body, 10);
   EXPECT_EQ(body.View(), "rest of it");
   EXPECT_EQ(log.lines, (Lines{"begin read 10", "work read 10", "end read"}));
 
@@ -166,7 +166,7 @@ TEST(WorkEvents, WritesOutsideAConnectionRaiseAndCloseTheirRun) {
   log.Attach(connection);
   MemoryStream source;
   source.WriteText("payload");
-  EXPECT_ANY_THROW(connection.WriteFromStream(source, true, 0, false));
+  EXPECT_ANY_THROW(connection.WriteFromStream(source));
   EXPECT_EQ(log.lines, (Lines{"begin write 7", "end write"}));
   EXPECT_EQ(connection.WorkInfo(wmWrite).Level, 0);
 }

@@ -164,7 +164,7 @@ TEST(ConnectTest, AReconnectStartsWithAnEmptyInputBuffer) {
       client.Disconnect();
       EXPECT_EQ(client.IOHandler(), nullptr);
     } else {
-      client.ProbePeerClosed(false);
+      client.ProbePeerClosed(IfClosed::Return);
       ASSERT_FALSE(client.Connected());
       EXPECT_EQ(client.IOHandler(), first_transport);
     }

@@ -108,7 +108,7 @@ TEST(ReadToStreamTest, UntilClosedTakesEveryByteWithoutAnException) {
   ConnectTo(client, peer);
   MemoryStream stream;
   stream.WriteText("HEAD");
-  client.ReadToStream(stream, -1, true);
+  client.ReadToStream(stream, kNoByteCount, ReadUntil::Closed);
   EXPECT_EQ(stream.Size(), 4 + 200000);
   EXPECT_TRUE(SameBytes(StreamText(stream), "HEAD" + body));
   EXPECT_FALSE(client.Connected());
@@ -124,7 +124,7 @@ TEST(ReadToStreamTest, ACountedReadCutShortKeepsEveryByteThatArrivedAndRaises) {
   client.ReadTimeout = kGuardTimeout;
   ConnectTo(client, peer);
   MemoryStream stream;
-  EXPECT_EQ(FailureOf([&] { client.ReadToStream(stream, 200000, false); }), kClosed);
+  EXPECT_EQ(FailureOf([&] { client.ReadToStream(stream, 200000); }), kClosed);
   EXPECT_EQ(stream.Size(), 100000);
   EXPECT_EQ(stream.Position(), 100000);
   EXPECT_TRUE(SameBytes(StreamText(stream), sent));
@@ -139,7 +139,7 @@ TEST(ReadToStreamTest, ACountOfZeroReadsNothingAndCutsTheStreamAtItsPosition) {
   MemoryStream stream;
   stream.WriteText("abcdef");
   stream.SetPosition(2);
-  client.ReadToStream(stream, 0, false);
+  client.ReadToStream(stream, 0);
   EXPECT_EQ(StreamText(stream), "ab");
   EXPECT_EQ(ReadExactText(client, 3), "xyz");
 }
@@ -151,10 +151,10 @@ TEST(ReadToStreamTest, AfterANoticedCloseACountedReadTakesWhatIsBufferedWithoutA
   ConnectTo(client, peer);
   EXPECT_EQ(client.ReadLn(), "x");
   ASSERT_TRUE(peer.WaitDone());
-  client.ProbePeerClosed(false);
+  client.ProbePeerClosed(IfClosed::Return);
   ASSERT_FALSE(client.Connected());
   MemoryStream stream;
-  EXPECT_EQ(FailureOf([&] { client.ReadToStream(stream, 10, false); }), "no exception");
+  EXPECT_EQ(FailureOf([&] { client.ReadToStream(stream, 10); }), "no exception");
   EXPECT_EQ(StreamText(stream), "12345");
 }
 
@@ -179,7 +179,7 @@ TEST(ReadToStreamTest, AHugeAnnouncedCountIsNotAllocatedBeforeTheBytesArrive) {
     client.ReadTimeout = kGuardTimeout;
     ConnectTo(client, peer);
     SizeRecordingStream stream;
-    EXPECT_EQ(FailureOf([&] { client.ReadToStream(stream, c.byte_count, false); }), kClosed);
+    EXPECT_EQ(FailureOf([&] { client.ReadToStream(stream, c.byte_count); }), kClosed);
     EXPECT_LE(stream.LargestRequest(), int64_t{256} << 20) << "pre-sized to " << stream.LargestRequest();
     // Nothing lost, nothing doubled, and no unfilled room left at the end.
     EXPECT_EQ(stream.Size(), stream.Position());
@@ -214,7 +214,7 @@ TEST(ReadToStreamTest, ReportsReadWorkForTheBytesTakenFromTheInputBuffer) {
     log.AttachWork(client);
     EXPECT_EQ(client.ReadLn(), "go");
     MemoryStream stream;
-    client.ReadToStream(stream, c.byte_count, c.until_closed);
+    client.ReadToStream(stream, c.byte_count, c.until_closed ? ReadUntil::Closed : ReadUntil::Count);
     EXPECT_EQ(log.lines, c.events);
   }
 }
@@ -228,7 +228,7 @@ TEST(ReadToStreamTest, ReportsARunningTotalOverSeveralReceives) {
   EventLog log;
   log.AttachWork(client);
   MemoryStream stream;
-  client.ReadToStream(stream, -1, true);
+  client.ReadToStream(stream, kNoByteCount, ReadUntil::Closed);
   ASSERT_GE(log.lines.size(), 3u);
   EXPECT_EQ(log.lines.front(), "begin read 0");
   EXPECT_EQ(log.lines[log.lines.size() - 2], "work read 100000");
@@ -261,7 +261,7 @@ TEST(ReadAvailableTest, AfterThePeerClosedItStillHandsOutTheBufferedBytes) {
   ConnectTo(client, peer);
   EXPECT_EQ(client.ReadLn(), "a");
   ASSERT_TRUE(peer.WaitDone());
-  client.ProbePeerClosed(false);
+  client.ProbePeerClosed(IfClosed::Return);
   EXPECT_EQ(client.ReadAvailable(), "rest");
   EXPECT_EQ(client.ReadAvailable(), "");
 }
@@ -302,10 +302,10 @@ TEST(PeerCloseTest, IsNoticedOnceAndBufferedBytesStayReadable) {
   ConnectTo(client, peer);
   EXPECT_EQ(client.ReadLn(), "first");
   ASSERT_TRUE(peer.WaitDone());
-  client.ProbePeerClosed(false);
+  client.ProbePeerClosed(IfClosed::Return);
   EXPECT_FALSE(client.Connected());
   EXPECT_FALSE(client.Connected());
-  client.ProbePeerClosed(false);
+  client.ProbePeerClosed(IfClosed::Return);
   EXPECT_EQ(client.ReadLn(), "second");
   EXPECT_EQ(FailureOf([&] { client.ReadLn(); }), kClosed);
   EXPECT_FALSE(client.Connected());
@@ -353,13 +353,13 @@ TEST(IdleConnectionTest, ReadsAndWritesOnAConnectionNeverOpened) {
   TIdTCPClient client;
   client.ReadTimeout = 200;
   char byte = 0;
-  EXPECT_EQ(FailureOf([&] { client.ProbePeerClosed(false); }), "no exception");
+  EXPECT_EQ(FailureOf([&] { client.ProbePeerClosed(IfClosed::Return); }), "no exception");
   EXPECT_FALSE(client.Connected());
   EXPECT_EQ(FailureOf([&] { EXPECT_EQ(client.ReadAvailable(), ""); }), "no exception");
   EXPECT_EQ(FailureOf([&] { client.ReadLn(); }), "EIdNotConnected: Not Connected");
   EXPECT_EQ(FailureOf([&] { client.ReadExact(&byte, 1); }), "EIdNotConnected: Not Connected");
   EXPECT_EQ(FailureOf([&] { client.WriteLine("x"); }), "EIdNotConnected: Not Connected");
-  EXPECT_EQ(FailureOf([&] { client.ProbePeerClosed(true); }), "EIdNotConnected: Not Connected");
+  EXPECT_EQ(FailureOf([&] { client.ProbePeerClosed(IfClosed::Raise); }), "EIdNotConnected: Not Connected");
 }
 
 }  // namespace

@@ -202,7 +202,8 @@ TEST(WriteFromStreamTest, SendsTheChosenPartOfTheStream) {
     MemoryStream stream;
     stream.WriteText("hello world");
     stream.SetPosition(c.position);
-    client.WriteFromStream(stream, c.from_start, c.byte_count, c.send_byte_count);
+    client.WriteFromStream(stream, c.from_start ? StreamFrom::Start : StreamFrom::Position, c.byte_count,
+                           c.send_byte_count ? ByteCountFirst::Yes : ByteCountFirst::No);
     client.Disconnect();
     ASSERT_TRUE(peer.WaitDone());
     EXPECT_EQ(Printable(peer.Received(0)), Printable(c.wire));
@@ -238,7 +239,7 @@ TEST(WriteFromStreamTest, AStreamShorterThanTheCountRaisesAfterSendingWhatItHad)
   log.AttachWork(client);
   MemoryStream stream;
   stream.WriteText("hello world");
-  EXPECT_EQ(FailureOf([&] { client.WriteFromStream(stream, true, 20, false); }),
+  EXPECT_EQ(FailureOf([&] { client.WriteFromStream(stream, StreamFrom::Start, 20); }),
             "EIdNoDataToRead: No data to read.");
   EXPECT_EQ(log.lines.back(), "end write");
   client.Disconnect();

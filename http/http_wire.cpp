@@ -1,0 +1,111 @@
+#include "http/http_wire.h"
+
+#include <algorithm>
+
+#include "base/int_conversion.h"
+#include "base/text.h"
+#include "base/text_tokens.h"
+#include "http/header_list.h"
+#include "net/exceptions.h"
+
+namespace kv {
+
+namespace {
+
+constexpr size_t kDefaultMaxLineLength = 16384;
+// A header block may take this many times the line limit.
+constexpr size_t kMaxHeaderBlockLines = 64;
+
+}  // namespace
+
+const char* ProtocolVersionText(TIdHTTPProtocolVersion version) { return version == pv1_0 ? "1.0" : "1.1"; }
+
+const char* MethodWord(TIdHTTPMethod method) {
+  switch (method) {
+    case hmHead: return "HEAD ";
+    case hmGet: return "GET ";
+    case hmPost: return "POST ";
+    case hmOptions: return "OPTIONS ";
+    case hmTrace: return "TRACE ";
+    case hmPut: return "PUT ";
+    case hmDelete: return "DELETE ";
+    case hmConnect: return "CONNECT ";
+  }
+  return "GET ";
+}
+
+std::string RequestHeadText(TIdHTTPMethod method, std::string_view target, TIdHTTPProtocolVersion version,
+                            const TIdHeaderList& lines) {
+  std::string head;
+  head.append(MethodWord(method)).append(target).append(" HTTP/").append(ProtocolVersionText(version));
+  head += "\r\n";
+  for (const std::string& line : lines.Lines()) {
+    if (!line.empty()) head.append(line).append("\r\n");
+  }
+  head += "\r\n";
+  return head;
+}
+
+std::string EncodeControlBytes(std::string target) {
+  auto is_control = [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; };
+  if (std::none_of(target.begin(), target.end(), is_control)) return target;
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string encoded;
+  encoded.reserve(target.size() + 8);
+  for (char c : target) {
+    if (!is_control(c)) {
+      encoded += c;
+      continue;
+    }
+    const auto byte = static_cast<unsigned char>(c);
+    encoded += '%';
+    encoded += kHex[byte >> 4];
+    encoded += kHex[byte & 0x0F];
+  }
+  return encoded;
+}
+
+int StatusCodeOf(std::string_view status_line) {
+  std::string rest(status_line);
+  const size_t blank = rest.find(' ');
+  if (blank != std::string::npos) rest.erase(0, blank + 1);
+  rest = Trim(rest);
+  return TryStrToInt(CutToken(rest, " ")).value_or(-1);
+}
+
+std::optional<TIdHTTPProtocolVersion> StatusVersionOf(std::string_view status_line) {
+  const std::string version = Copy(status_line, 6, 3);
+  if (SameTextAscii(version, "1.0")) return pv1_0;
+  if (SameTextAscii(version, "1.1")) return pv1_1;
+  return std::nullopt;
+}
+
+std::optional<int64_t> ChunkSizeOf(std::string_view line) {
+  // More digits than this would not fit in 64 bits: not a size.
+  constexpr size_t kMaxDigits = 15;
+  line = line.substr(0, line.find_first_of("; \t"));
+  if (line.empty() || line.size() > kMaxDigits) return std::nullopt;
+  int64_t length = 0;
+  for (char c : line) {
+    int digit;
+    if (c >= '0' && c <= '9') digit = c - '0';
+    else if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+    else return std::nullopt;
+    length = length * 16 + digit;
+  }
+  return length;
+}
+
+int64_t ChunkLengthOf(std::string_view line) { return ChunkSizeOf(line).value_or(0); }
+
+THeaderBlockLimit::THeaderBlockLimit(int max_line_length)
+    : limit_((max_line_length > 0 ? static_cast<size_t>(max_line_length) : kDefaultMaxLineLength) *
+             kMaxHeaderBlockLines) {}
+
+void THeaderBlockLimit::Count(std::string_view line) {
+  size_ += line.size() + 2;
+  if (size_ > limit_) throw EIdReadLnMaxLineLengthExceeded();
+}
+
+}  // namespace kv

@@ -15,7 +15,6 @@
 namespace kv::test {
 namespace {
 
-constexpr const char* kHeadEnd = "\r\n\r\n";
 const std::string kFormTarget = "/stat/wordsstat.pl?rpt=ppc&shw=1";
 
 std::string Ok(const std::string& body) {

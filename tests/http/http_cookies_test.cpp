@@ -12,7 +12,6 @@
 namespace kv::test {
 namespace {
 
-constexpr const char* kHeadEnd = "\r\n\r\n";
 
 // The "Cookie" line of the request head starting at `from`, or "".
 std::string CookieLineOf(const std::string& received, size_t from) {

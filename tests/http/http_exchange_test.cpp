@@ -10,7 +10,6 @@
 namespace kv::test {
 namespace {
 
-constexpr const char* kHeadEnd = "\r\n\r\n";
 
 TEST(HttpRequestText, TargetReachesTheRequestLineAsWritten) {
   struct Case {

@@ -11,7 +11,6 @@
 namespace kv::test {
 namespace {
 
-constexpr const char* kHeadEnd = "\r\n\r\n";
 
 TEST(HttpStatusVerdict, RefusedStatusesRaiseWithLineCodeAndBody) {
   struct Case {

@@ -18,7 +18,6 @@ namespace kv::test {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr int kGuardTimeout = 3000;
 
 int64_t MillisecondsSince(Clock::time_point start) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();

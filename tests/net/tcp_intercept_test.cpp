@@ -13,7 +13,6 @@
 namespace kv::test {
 namespace {
 
-constexpr int kGuardTimeout = 3000;
 
 // Replaces the whole content of `stream` by `change`(content).
 template <typename Change>

@@ -14,7 +14,6 @@ namespace {
 
 // A read that should never need it still gives up after this, so a fault
 // shows as a failure instead of a hang.
-constexpr int kGuardTimeout = 3000;
 
 std::string ReadRest(TIdTCPClient& client, size_t count) {
   std::string rest(count, '\0');

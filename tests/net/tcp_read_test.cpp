@@ -13,7 +13,6 @@
 namespace kv::test {
 namespace {
 
-constexpr int kGuardTimeout = 3000;
 const std::string kClosed = "EIdConnClosedGracefully: Connection Closed Gracefully.";
 
 std::string ReadExactText(TIdTCPClient& client, size_t count) {

@@ -13,7 +13,6 @@
 namespace kv::test {
 namespace {
 
-constexpr int kGuardTimeout = 3000;
 
 // Records the size of every batch the connection hands to the transport.
 struct SendRecorder {

@@ -26,6 +26,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/test_constants.h"
+
 namespace kv::test {
 
 class Script {

@@ -13,7 +13,6 @@
 namespace kv::test {
 namespace {
 
-constexpr const char* kHeadEnd = "\r\n\r\n";
 
 std::string Url(int port, const std::string& path) { return "http://127.0.0.1:" + IntToStr(port) + path; }
 

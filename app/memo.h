@@ -57,7 +57,6 @@ class TMemo {
   void LoadFromStream(Stream& stream);
 
   bool EndsWithLineEnd() const { return ends_with_line_end_; }
-  size_t Capacity() const { return capacity_; }
 
   // Bumped on every change, so a presenter knows when to refresh.
   unsigned long Revision() const { return revision_; }

@@ -34,7 +34,6 @@ class StringList {
   void Clear() noexcept { lines_.clear(); }
   // Copies the lines of `other` (not any settings of a derived list).
   void AssignLines(const StringList& other) { if (&other != this) lines_ = other.lines_; }
-  void AddStrings(const StringList& other) { lines_.insert(lines_.end(), other.lines_.begin(), other.lines_.end()); }
 
   std::string Text() const {
     size_t size = 0;

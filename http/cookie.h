@@ -42,8 +42,6 @@ class TIdNetscapeCookie {
   // with an empty value left out.
   virtual std::string FormatCookieText() const;
   virtual void SetExpiryText(const std::string& text);
-  // The text a server would have sent for this record.
-  virtual std::string ServerCookieText() const { return FormatCookieText(); }
   // name "=" value, as it goes into a "Cookie" header.
   virtual std::string NameValueText() const { return name_ + "=" + value_; }
   // Whether a response from `host` may set a cookie of this record's domain.

@@ -31,9 +31,7 @@ void MemoryStream::CheckRoom(size_t size) const {
 }
 
 size_t MemoryStream::Read(void* buffer, size_t count) {
-  if (position_ >= data_.size()) return 0;
-  size_t n = std::min(count, data_.size() - position_);
-  std::memcpy(buffer, data_.data() + position_, n);
+  const size_t n = bytes_.Read(position_, buffer, count);
   position_ += n;
   return n;
 }
@@ -41,24 +39,15 @@ size_t MemoryStream::Read(void* buffer, size_t count) {
 size_t MemoryStream::Write(const void* buffer, size_t count) {
   if (count == 0) return 0;
   if (count > max_size_ || position_ > max_size_ - count) throw EOutOfResources(overflow_message_);
-  const char* bytes = static_cast<const char*>(buffer);
-  size_t end = position_ + count;
-  if (position_ >= data_.size()) {
-    // Appending, the common case: no zero-filling before the copy.
-    data_.resize(position_);
-    data_.insert(data_.end(), bytes, bytes + count);
-  } else {
-    if (end > data_.size()) data_.resize(end);
-    std::memcpy(data_.data() + position_, bytes, count);
-  }
-  position_ = end;
+  bytes_.Write(position_, buffer, count);
+  position_ += count;
   return count;
 }
 
 int64_t MemoryStream::Seek(int64_t offset, SeekOrigin origin) {
   int64_t base = origin == SeekOrigin::Beginning ? 0
                : origin == SeekOrigin::Current   ? static_cast<int64_t>(position_)
-                                                 : static_cast<int64_t>(data_.size());
+                                                 : Size();
   int64_t target = base + offset;
   position_ = target < 0 ? 0 : static_cast<size_t>(target);
   return static_cast<int64_t>(position_);
@@ -67,13 +56,18 @@ int64_t MemoryStream::Seek(int64_t offset, SeekOrigin origin) {
 void MemoryStream::SetSize(int64_t size) {
   size_t n = size < 0 ? 0 : static_cast<size_t>(size);
   CheckRoom(n);
-  data_.resize(n);
+  bytes_.Resize(n);
   position_ = std::min(position_, n);
 }
 
 void MemoryStream::Reserve(int64_t total_size) {
   if (total_size <= 0) return;
-  data_.reserve(std::min(static_cast<size_t>(total_size), max_size_));
+  bytes_.Reserve(std::min(static_cast<size_t>(total_size), max_size_));
+}
+
+void MemoryStream::Clear() {
+  bytes_.Clear();
+  position_ = 0;
 }
 
 // ---- FileStream -------------------------------------------------------------

@@ -6,7 +6,8 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <vector>
+
+#include "base/byte_store.h"
 
 namespace kv {
 
@@ -45,19 +46,25 @@ class MemoryStream : public Stream {
   size_t Read(void* buffer, size_t count) override;
   size_t Write(const void* buffer, size_t count) override;
   int64_t Seek(int64_t offset, SeekOrigin origin) override;
-  int64_t Size() const override { return static_cast<int64_t>(data_.size()); }
+  int64_t Size() const override { return static_cast<int64_t>(bytes_.Size()); }
   void SetSize(int64_t size) override;
+  // Pre-sizes for `total_size` bytes, but never for more than the limit.
   void Reserve(int64_t total_size) override;
 
-  const char* Data() const { return data_.data(); }
-  std::string_view View() const { return {data_.data(), data_.size()}; }
-  void Clear() { data_.clear(); position_ = 0; }
+  const char* Data() const { return bytes_.Data(); }
+  std::string_view View() const { return bytes_.View(); }
+  // Empties the stream; a large block of memory is given back.
+  void Clear();
   size_t MaxSize() const { return max_size_; }
+
+ protected:
+  ByteStore& Bytes() { return bytes_; }
+  const ByteStore& Bytes() const { return bytes_; }
 
  private:
   void CheckRoom(size_t size) const;
 
-  std::vector<char> data_;
+  ByteStore bytes_;
   size_t position_ = 0;
   size_t max_size_;
   std::string overflow_message_;

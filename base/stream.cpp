@@ -70,6 +70,20 @@ void MemoryStream::Clear() {
   position_ = 0;
 }
 
+// ---- CountingStream ---------------------------------------------------------
+
+size_t CountingStream::Read(void*, size_t) { return 0; }
+
+size_t CountingStream::Write(const void*, size_t count) {
+  position_ += static_cast<int64_t>(count);
+  return count;
+}
+
+int64_t CountingStream::Seek(int64_t offset, SeekOrigin origin) {
+  position_ = origin == SeekOrigin::Beginning ? offset : position_ + offset;
+  return position_;
+}
+
 // ---- FileStream -------------------------------------------------------------
 
 FileStream::FileStream(const std::string& path, Mode mode) {

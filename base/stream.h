@@ -1,6 +1,7 @@
 #pragma once
 // Byte streams with a position: memory streams hold page bodies and buffers,
-// file streams let large bodies go to disk without passing through memory.
+// file streams let large bodies go to disk without passing through memory,
+// and a counting stream takes bodies that nobody keeps.
 
 #include <cstddef>
 #include <cstdint>
@@ -68,6 +69,22 @@ class MemoryStream : public Stream {
   size_t position_ = 0;
   size_t max_size_;
   std::string overflow_message_;
+};
+
+// A stream that keeps nothing: every byte written is taken and counted.
+// Writing moves the position on; a seek from the beginning sets it and any
+// other seek moves it by the offset; the size is the position, and setting
+// the size sets the position.
+class CountingStream : public Stream {
+ public:
+  size_t Read(void* buffer, size_t count) override;
+  size_t Write(const void* buffer, size_t count) override;
+  int64_t Seek(int64_t offset, SeekOrigin origin) override;
+  int64_t Size() const override { return position_; }
+  void SetSize(int64_t size) override { position_ = size; }
+
+ private:
+  int64_t position_ = 0;
 };
 
 class FileStream : public Stream {

@@ -91,10 +91,10 @@ std::optional<Options> ParseArguments(int argc, char** argv) {
   return options;
 }
 
-// Standard output as a stream: bodies pass straight through.
-class StandardOutputStream : public kv::Stream {
+// Standard output as a stream: bodies pass straight through, and only
+// their count stays.
+class StandardOutputStream : public kv::CountingStream {
  public:
-  size_t Read(void*, size_t) override { return 0; }
   size_t Write(const void* buffer, size_t count) override {
     const char* bytes = static_cast<const char*>(buffer);
     size_t done = 0;
@@ -103,19 +103,8 @@ class StandardOutputStream : public kv::Stream {
       if (n <= 0) throw kv::EWriteError("Stream write error");
       done += static_cast<size_t>(n);
     }
-    position_ += static_cast<int64_t>(count);
-    return count;
+    return CountingStream::Write(buffer, count);
   }
-  int64_t Seek(int64_t offset, kv::SeekOrigin origin) override {
-    // Nothing written can be taken back; only the count moves.
-    position_ = origin == kv::SeekOrigin::Beginning ? offset : position_ + offset;
-    return position_;
-  }
-  int64_t Size() const override { return position_; }
-  void SetSize(int64_t size) override { position_ = size; }
-
- private:
-  int64_t position_ = 0;
 };
 
 // Prints every block the client sends, line by line, marked "> ".

@@ -44,6 +44,29 @@ TEST(MemoryStream, RefusesToGrowPastItsLimit) {
   SUCCEED();
 }
 
+TEST(CountingStream, KeepsNoBytesAndCountsThemAsItsPosition) {
+  CountingStream s;
+  s.WriteText("hello");
+  char byte;
+  EXPECT_EQ(s.Read(&byte, 1), 0u);
+  // {origin, offset, position after}: only a seek from the beginning sets
+  // the position, any other moves it; the size follows the position.
+  const struct {
+    SeekOrigin origin;
+    int64_t offset;
+    int64_t position;
+  } seeks[] = {{SeekOrigin::Beginning, 2, 2}, {SeekOrigin::Current, 3, 5}, {SeekOrigin::End, 1, 6},
+               {SeekOrigin::Current, -4, 2}};
+  for (const auto& seek : seeks) {
+    EXPECT_EQ(s.Seek(seek.offset, seek.origin), seek.position);
+    EXPECT_EQ(s.Size(), seek.position);
+  }
+  s.SetSize(10);
+  s.WriteText("abc");
+  EXPECT_EQ(s.Position(), 13);
+  EXPECT_EQ(s.Size(), 13);
+}
+
 TEST(FileStream, CreateReplacesAndWritesBytes) {
   test::TempDir dir;
   std::string path = dir.File("a.txt");

@@ -62,13 +62,13 @@ GridView::GridView(TStringGrid& grid, QWidget* parent)
 GridView::~GridView() = default;
 
 void GridView::Push() {
-  if (grid_.Revision() == shown_revision_) return;
+  if (!shown_.Changed()) return;
   pushing_ = true;
   model_->Reload();
   for (int col = 0; col < TStringGrid::ColCount; ++col) setColumnWidth(col, grid_.ColWidth(col));
   selectionModel()->setCurrentIndex(model_->index(grid_.Row(), kCurrentColumn), QItemSelectionModel::ClearAndSelect);
   pushing_ = false;
-  shown_revision_ = grid_.Revision();
+  shown_.MarkShown();
 }
 
 QModelIndex GridView::moveCursor(CursorAction cursor_action, Qt::KeyboardModifiers modifiers) {
@@ -87,9 +87,7 @@ void GridView::currentChanged(const QModelIndex& current, const QModelIndex& pre
   }
   // The user moved the current row: the model learns it at once, and the
   // screen needs no refresh for it.
-  const bool was_shown = shown_revision_ == grid_.Revision();
-  grid_.SetRow(current.row());
-  if (was_shown) shown_revision_ = grid_.Revision();
+  shown_.ApplyShownChange([&] { grid_.SetRow(current.row()); });
 }
 
 void GridView::mousePressEvent(QMouseEvent* event) {

@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "app/controls.h"
+#include "ui/revision_sync.h"
 
 namespace kv::ui {
 
@@ -38,7 +39,7 @@ class GridView : public QTableView {
 
   TStringGrid& grid_;
   GridModel* model_;
-  unsigned long shown_revision_ = ~0UL;  // nothing shown yet
+  RevisionSync<TStringGrid> shown_{grid_};
   bool pushing_ = false;
 };
 

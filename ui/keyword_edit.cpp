@@ -15,13 +15,13 @@ KeywordEdit::KeywordEdit(TEdit& edit, QWidget* parent) : QLineEdit(parent), edit
 void KeywordEdit::Pull() {
   std::string typed = FromQt(text());
   if (typed != edit_.Text()) edit_.SetText(typed);
-  shown_revision_ = edit_.Revision();
+  shown_.MarkShown();
 }
 
 void KeywordEdit::Push() {
-  if (edit_.Revision() == shown_revision_) return;
+  if (!shown_.Changed()) return;
   setText(ToQt(edit_.Text()));
-  shown_revision_ = edit_.Revision();
+  shown_.MarkShown();
 }
 
 }  // namespace kv::ui

@@ -4,6 +4,7 @@
 #include <QLineEdit>
 
 #include "app/controls.h"
+#include "ui/revision_sync.h"
 
 namespace kv::ui {
 
@@ -16,7 +17,7 @@ class KeywordEdit : public QLineEdit {
 
  private:
   TEdit& edit_;
-  unsigned long shown_revision_ = ~0UL;  // nothing shown yet
+  RevisionSync<TEdit> shown_{edit_};
 };
 
 }  // namespace kv::ui

@@ -13,13 +13,13 @@ SpinField::SpinField(TSpinEdit& field, QWidget* parent) : QAbstractSpinBox(paren
 void SpinField::Pull() {
   std::string typed = FromQt(lineEdit()->text());
   if (typed != field_.Text()) field_.SetText(typed);
-  shown_revision_ = field_.Revision();
+  shown_.MarkShown();
 }
 
 void SpinField::Push() {
-  if (field_.Revision() == shown_revision_) return;
+  if (!shown_.Changed()) return;
   lineEdit()->setText(ToQt(field_.Text()));
-  shown_revision_ = field_.Revision();
+  shown_.MarkShown();
 }
 
 void SpinField::stepBy(int steps) {

@@ -6,6 +6,7 @@
 #include <QAbstractSpinBox>
 
 #include "app/controls.h"
+#include "ui/revision_sync.h"
 
 namespace kv::ui {
 
@@ -32,7 +33,7 @@ class SpinField : public QAbstractSpinBox {
 
  private:
   TSpinEdit& field_;
-  unsigned long shown_revision_ = ~0UL;  // nothing shown yet
+  RevisionSync<TSpinEdit> shown_{field_};
 };
 
 }  // namespace kv::ui

@@ -17,16 +17,16 @@ StatusLine::StatusLine(TStatusBar& status, QWidget* parent)
 StatusLine::~StatusLine() { status_.OnRepaint = nullptr; }
 
 void StatusLine::Push() {
-  if (status_.Revision() == shown_revision_) return;
+  if (!shown_.Changed()) return;
   label_->setText(ToQt(status_.SimpleText()));
-  shown_revision_ = status_.Revision();
+  shown_.MarkShown();
 }
 
 QString StatusLine::Text() const { return label_->text(); }
 
 void StatusLine::ShowNow(const std::string& text) {
   label_->setText(ToQt(text));
-  shown_revision_ = status_.Revision();
+  shown_.MarkShown();
   // Painted now, not when the event loop next runs: the command holds it.
   label_->repaint();
 }

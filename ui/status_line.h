@@ -6,6 +6,7 @@
 #include <QStatusBar>
 
 #include "app/controls.h"
+#include "ui/revision_sync.h"
 
 class QLabel;
 
@@ -26,7 +27,7 @@ class StatusLine : public QStatusBar {
   // A label rather than a status message: a menu item the pointer passes
   // over would clear a message.
   QLabel* label_;
-  unsigned long shown_revision_ = ~0UL;  // nothing shown yet
+  RevisionSync<TStatusBar> shown_{status_};
 };
 
 }  // namespace kv::ui

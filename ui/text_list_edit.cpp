@@ -23,12 +23,12 @@ void TextListEdit::Pull() {
   text.replace(QChar::ParagraphSeparator, u'\n');
   text.replace(QChar::LineSeparator, u'\n');
   memo_.SetText(FromQt(text));
-  shown_revision_ = memo_.Revision();
+  shown_.MarkShown();
   edited_ = false;
 }
 
 void TextListEdit::Push() {
-  if (memo_.Revision() == shown_revision_) return;
+  if (!shown_.Changed()) return;
   QString text;
   text.reserve(static_cast<qsizetype>(memo_.TextLength()));
   for (size_t i = 0, n = memo_.LineCount(); i < n; ++i) {
@@ -39,7 +39,7 @@ void TextListEdit::Push() {
   pushing_ = true;
   setPlainText(text);
   pushing_ = false;
-  shown_revision_ = memo_.Revision();
+  shown_.MarkShown();
   edited_ = false;
 }
 

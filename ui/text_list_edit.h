@@ -5,6 +5,7 @@
 #include <QPlainTextEdit>
 
 #include "app/memo.h"
+#include "ui/revision_sync.h"
 
 namespace kv::ui {
 
@@ -19,7 +20,7 @@ class TextListEdit : public QPlainTextEdit {
 
  private:
   TMemo& memo_;
-  unsigned long shown_revision_ = ~0UL;  // nothing shown yet
+  RevisionSync<TMemo> shown_{memo_};
   bool edited_ = false;
   bool pushing_ = false;
 };

@@ -266,6 +266,23 @@ class CommandsTest : public QObject {
     QCOMPARE(grid->model()->data(grid->model()->index(5, 0)).toString(), QString("stored"));
   }
 
+  void gridChangeNotYetShownSurvivesTheUserMovingTheRow() {
+    // The user's row move is already on the screen; a change of the model
+    // made before it still is not, and shows with the next command.
+    ShownForm f;
+    f.Find<QPlainTextEdit>("MemoArea")->setPlainText("      1   -   a\n      2   -   b");
+    MenuItem(f, "LtoR")->trigger();
+    auto* grid = f.Find<QTableView>("StrGrid1");
+    const int width = grid->columnWidth(0) + 40;
+    f.model().StrGrid1.SetColWidth(0, width);
+
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, CellCenter(grid, 2, 1));
+    QCOMPARE(f.model().StrGrid1.Row(), 2);
+    f.form.RunCommand([] {});
+    QCOMPARE(grid->columnWidth(0), width);
+    QCOMPARE(grid->currentIndex(), grid->model()->index(2, 1));
+  }
+
   void doubleClickOnAGridRowDigsDeeperFromThatRow() {
     ShownForm f;
     f.Find<QPlainTextEdit>("MemoArea")->setPlainText("      1   -   a\n      2   -   b\n      3   -   c");

@@ -12,6 +12,7 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <iostream>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -60,6 +61,15 @@ void Configure(httplib::Server& server, const kv::statsim::StatService& service,
   }
 }
 
+// A plain server, or an https one with the options' certificate and key;
+// null when those cannot be used.
+std::unique_ptr<httplib::Server> MakeServer(const SimOptions& options) {
+  if (options.tls_cert.empty()) return std::make_unique<httplib::Server>();
+  auto server = std::make_unique<httplib::SSLServer>(options.tls_cert.c_str(), options.tls_key.c_str());
+  if (!server->is_valid()) return nullptr;
+  return server;
+}
+
 // Bound port, or -1.
 int Bind(httplib::Server& server, int port) {
   if (port == 0) return server.bind_to_any_port("127.0.0.1");
@@ -90,7 +100,13 @@ int main(int argc, char** argv) {
   signal(SIGPIPE, SIG_IGN);  // a client that leaves mid-page is not our end
 
   kv::statsim::StatService service(*options);
-  httplib::Server server;
+  std::unique_ptr<httplib::Server> made = MakeServer(*options);
+  if (!made) {
+    std::cerr << "kvornis-stat-sim: cannot serve https with the certificate " << options->tls_cert << " and the key "
+              << options->tls_key << '\n';
+    return 1;
+  }
+  httplib::Server& server = *made;
   Configure(server, service, *options);
   int port = Bind(server, options->port);
   if (port < 0) {
@@ -113,7 +129,8 @@ int main(int argc, char** argv) {
     if (!listen_ended.wait_for(lock, kStopGrace, [&] { return listening_over; })) std::_Exit(0);
   });
 
-  std::cout << "listening on http://127.0.0.1:" << port << std::endl;
+  const char* scheme = options->tls_cert.empty() ? "http" : "https";
+  std::cout << "listening on " << scheme << "://127.0.0.1:" << port << std::endl;
   bool clean = server.listen_after_bind();
   {
     std::lock_guard lock(mutex);

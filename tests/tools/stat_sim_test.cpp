@@ -439,10 +439,10 @@ TEST(StatSimTool, HelpBadArgumentsAndCleanStop) {
   ProcessResult help = RunBuildProgram("tools/kvornis-stat-sim", {"--help"});
   EXPECT_EQ(help.exit_code, 0);
   for (const char* option : {"--port", "--pages", "--blank-count", "--table-at-end", "--close-mid-page",
-                             "--no-checkboxes"})
+                             "--no-checkboxes", "--tls-cert", "--tls-key"})
     EXPECT_NE(help.out.find(option), std::string::npos) << option;
   for (std::vector<std::string> bad : std::vector<std::vector<std::string>>{
-           {"--pages", "0"}, {"--blank-count", "51"}, {"--port"}, {"--frobnicate"}}) {
+           {"--pages", "0"}, {"--blank-count", "51"}, {"--port"}, {"--frobnicate"}, {"--tls-cert", "a.pem"}}) {
     ProcessResult r = RunBuildProgram("tools/kvornis-stat-sim", bad);
     EXPECT_EQ(r.exit_code, 2) << bad[0];
     EXPECT_NE(r.err.find("usage: kvornis-stat-sim"), std::string::npos);

@@ -16,12 +16,15 @@ const char* const kUsage =
     "without them they come without a result table. Keywords are the seed\n"
     "with modifiers around it, 50 a page; the count of rank r (from 0) is\n"
     "TOP/(r+1), at least 1. Prints 'listening on http://127.0.0.1:PORT' once\n"
-    "it accepts connections, and serves until SIGTERM or SIGINT.\n"
+    "it accepts connections (https:// with --tls-cert), and serves until\n"
+    "SIGTERM or SIGINT.\n"
     "\n"
     "options:\n"
     "  --port N              port on 127.0.0.1 (default 0: a free one)\n"
     "  --pages N             result pages per query (default 5)\n"
     "  --top-count N         count of the first keyword, TOP above (default 100000)\n"
+    "  --tls-cert FILE       serve https with this certificate (PEM); needs\n"
+    "  --tls-key FILE        the certificate's private key (PEM)\n"
     "  --log                 one line per request on stderr\n"
     "  --help                this text\n"
     "faults, for tests of the client:\n"
@@ -51,6 +54,15 @@ constexpr NumberOption kNumberOptions[] = {
     {"--close-mid-page", 1, 100000, [](SimOptions& o, long v) { o.close_mid_page = static_cast<int>(v); }},
 };
 
+struct TextOption {
+  std::string_view name;
+  std::string SimOptions::*field;
+};
+constexpr TextOption kTextOptions[] = {
+    {"--tls-cert", &SimOptions::tls_cert},
+    {"--tls-key", &SimOptions::tls_key},
+};
+
 struct FlagOption {
   std::string_view name;
   void (*set)(SimOptions&);
@@ -71,9 +83,12 @@ const FlagOption* FindFlag(std::string_view arg) {
   return nullptr;
 }
 
-// The option that `arg` names, as "--name" or "--name=VALUE" (VALUE then goes to `inline_value`).
-const NumberOption* FindNumberOption(std::string_view arg, std::optional<std::string_view>& inline_value) {
-  for (const NumberOption& option : kNumberOptions) {
+// The option of `table` that `arg` names, as "--name" or "--name=VALUE"
+// (VALUE then goes to `inline_value`).
+template <typename Option, size_t N>
+const Option* FindValueOption(const Option (&table)[N], std::string_view arg,
+                              std::optional<std::string_view>& inline_value) {
+  for (const Option& option : table) {
     if (arg == option.name) return &option;
     if (arg.starts_with(option.name) && arg.size() > option.name.size() && arg[option.name.size()] == '=') {
       inline_value = arg.substr(option.name.size() + 1);
@@ -101,7 +116,16 @@ std::optional<SimOptions> ParseOptions(int argc, char** argv, std::ostream& err)
       continue;
     }
     std::optional<std::string_view> value;
-    const NumberOption* option = FindNumberOption(arg, value);
+    if (const TextOption* text = FindValueOption(kTextOptions, arg, value)) {
+      if (!value && i + 1 < argc) value = argv[++i];
+      if (!value || value->empty()) {
+        err << "kvornis-stat-sim: " << text->name << " wants a file name\n";
+        return std::nullopt;
+      }
+      options.*text->field = std::string(*value);
+      continue;
+    }
+    const NumberOption* option = FindValueOption(kNumberOptions, arg, value);
     if (!option) {
       err << "kvornis-stat-sim: unknown option '" << arg << "'\n";
       return std::nullopt;
@@ -114,6 +138,10 @@ std::optional<SimOptions> ParseOptions(int argc, char** argv, std::ostream& err)
       return std::nullopt;
     }
     option->store(options, *number);
+  }
+  if (options.tls_cert.empty() != options.tls_key.empty()) {
+    err << "kvornis-stat-sim: --tls-cert and --tls-key go together\n";
+    return std::nullopt;
   }
   return options;
 }

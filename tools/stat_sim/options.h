@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <ostream>
+#include <string>
 
 #include "tools/stat_sim/pages.h"
 
@@ -17,6 +18,9 @@ struct SimOptions {
   FormPageShape form;
   ResultPageFaults faults;
   int close_mid_page = 0;  // 0: none
+  // Both set: https with this certificate and key (PEM files).
+  std::string tls_cert;
+  std::string tls_key;
   bool log = false;
   bool help = false;
 };

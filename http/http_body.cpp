@@ -19,26 +19,6 @@ constexpr int kDiscardTimeout = 4000;
 // that sends without end cannot make it grow past this.
 constexpr int64_t kMaxErrorBody = int64_t{16} * 1024 * 1024;
 
-// Takes every byte written and keeps none.
-class DiscardingStream : public Stream {
- public:
-  size_t Read(void*, size_t) override { return 0; }
-  size_t Write(const void*, size_t count) override {
-    position_ += static_cast<int64_t>(count);
-    return count;
-  }
-  int64_t Seek(int64_t offset, SeekOrigin origin) override {
-    if (origin == SeekOrigin::Beginning) position_ = offset;
-    else position_ += offset;
-    return position_;
-  }
-  int64_t Size() const override { return position_; }
-  void SetSize(int64_t size) override { position_ = size; }
-
- private:
-  int64_t position_ = 0;
-};
-
 // Restores a setting of the connection when the scope ends, however it ends.
 class ReadTimeoutScope {
  public:
@@ -127,7 +107,7 @@ void TIdCustomHTTP::ReadBody() {
 }
 
 bool TIdCustomHTTP::DiscardBody() {
-  DiscardingStream sink;
+  CountingStream sink;  // keeps nothing
   ReadTimeoutScope timeout(*this, kDiscardTimeout);
   BodyStreamScope stream(LastResponse(), &sink);
   try {

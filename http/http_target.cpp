@@ -73,6 +73,7 @@ void TIdCustomHTTP::ChooseRoute() {
   TIdHTTPRequest& request = Request();
   if (SameTextAscii(current.Protocol, "HTTPS")) {
     if (IOHandler() == nullptr || !IOHandler()->SpeaksTls()) throw EIdIOHandlerPropInvalid();
+    IOHandler()->SetPeerHostName(current.Host);
     IOHandler()->SetClearText(false);
     request.Route = rtTls;
   } else {

@@ -26,6 +26,9 @@ class TIdIOHandler : public TIdComponent {
   // through unencrypted (a plain route on a connection set up for TLS).
   virtual bool SpeaksTls() const { return false; }
   virtual void SetClearText(bool /*clear_text*/) {}
+  // A TLS transport checks that the peer's certificate names this host and
+  // sends it as the server name; others ignore it.
+  virtual void SetPeerHostName(const std::string& /*host*/) {}
   virtual void PrepareTransport() {}
   // True when bytes (or the peer's close) can be read within the limit
   // (ms; -2: none; 0: a poll).

@@ -104,6 +104,11 @@ void TIdIOHandlerSocket::ConnectWithTimeout(int timeout) {
   if (!thread.ErrorText().empty()) throw EIdConnectException(thread.ErrorText());
 }
 
+bool TIdIOHandlerSocket::AcceptSocket(TIdStackSocketHandle listener) {
+  PrepareTransport();
+  return binding_->Accept(listener);
+}
+
 bool TIdIOHandlerSocket::IsTransportOpen() { return binding_ && binding_->HandleOpen(); }
 
 bool TIdIOHandlerSocket::WaitReadable(int timeout) {

@@ -24,6 +24,9 @@ class TIdIOHandlerSocket : public TIdIOHandler {
   void ConnectTransport(const std::string& host, int port, const std::string& bound_ip, int bound_port,
                         int bound_port_min, int bound_port_max, int timeout) override;
   bool IsTransportOpen() override;
+  // Takes the next connection waiting on `listener` into the binding;
+  // false when the accept fails.
+  bool AcceptSocket(TIdStackSocketHandle listener);
   void PrepareTransport() override;
   bool WaitReadable(int timeout) override;
   int ReceiveSome(void* buffer, int count) override;

@@ -31,6 +31,16 @@ void TIdSocketHandle::Bind() {
   UpdateBindingLocal();
 }
 
+bool TIdSocketHandle::Accept(TIdStackSocketHandle listener) {
+  CloseSocket();
+  const TIdStackSocketHandle handle = GStack()->SockAccept(listener, RemoteIP, RemotePort);
+  if (handle == Id_INVALID_SOCKET) return false;
+  handle_ = handle;
+  handle_open_ = true;
+  UpdateBindingLocal();
+  return true;
+}
+
 int TIdSocketHandle::Connect(int family) { return GStack()->SockConnect(handle_, family, RemoteIP, RemotePort); }
 
 void TIdSocketHandle::CloseSocket() {

@@ -31,6 +31,9 @@ class TIdSocketHandle {
   // Binds to IP:Port, or within ClientPortMin ... ClientPortMax when Port is
   // 0 and both are set, then reads the local end back.
   void Bind();
+  // Takes the next connection waiting on `listener` (a held socket is
+  // closed first) and reads both ends; false when the accept fails.
+  bool Accept(TIdStackSocketHandle listener);
   // Blocking connect to RemoteIP:RemotePort; the platform's result.
   int Connect(int family = Id_PF_INET);
   // Shuts the sending side and closes; both results are ignored.

@@ -1,0 +1,297 @@
+// The TLS transport: the handshake after the plain connect, receives and
+// sends through the TLS layer, clear text on request, and the server side
+// that hands out transports for accepted sockets.
+#include "net/io_handler_ssl.h"
+
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+#include <openssl/x509v3.h>
+
+#include <cerrno>
+
+#include "net/socket_errors.h"
+#include "net/socket_stack.h"
+#include "net/ssl_context.h"
+#include "net/ssl_exceptions.h"
+
+namespace kv {
+
+namespace {
+
+std::string NameText(X509_NAME* name) {
+  if (name == nullptr) return {};
+  char buffer[512];
+  return X509_NAME_oneline(name, buffer, sizeof buffer) != nullptr ? std::string(buffer) : std::string();
+}
+
+// The failure's fixed message, with the library's reason after it when it
+// gives one.
+template <typename Failure>
+[[noreturn]] void RaiseWithReason(SSL* ssl) {
+  std::string reason = TlsErrorReason();
+  if (ssl != nullptr && SSL_get_verify_result(ssl) != X509_V_OK) {
+    reason += std::string(reason.empty() ? "" : " (") + X509_verify_cert_error_string(SSL_get_verify_result(ssl)) +
+              (reason.empty() ? "" : ")");
+  }
+  const std::string fixed = Failure().Message();
+  throw Failure(reason.empty() ? fixed : fixed + " " + reason);
+}
+
+}  // namespace
+
+// ---- TIdX509, TIdSSLCipher -----------------------------------------------------
+
+TIdX509::TIdX509(X509* certificate) : certificate_(certificate) {
+  if (certificate_ != nullptr) X509_up_ref(certificate_);
+}
+
+TIdX509::~TIdX509() { X509_free(certificate_); }
+
+std::string TIdX509::SubjectName() const {
+  return certificate_ != nullptr ? NameText(X509_get_subject_name(certificate_)) : std::string();
+}
+
+std::string TIdX509::IssuerName() const {
+  return certificate_ != nullptr ? NameText(X509_get_issuer_name(certificate_)) : std::string();
+}
+
+TIdSSLCipher TIdSSLCipher::Of(SSL* ssl) {
+  TIdSSLCipher cipher;
+  const SSL_CIPHER* current = SSL_get_current_cipher(ssl);
+  if (current == nullptr) return cipher;
+  char description[256];
+  cipher.Name = SSL_CIPHER_get_name(current);
+  cipher.Description = SSL_CIPHER_description(current, description, sizeof description);
+  // The library ends the description with a line break of its own.
+  while (!cipher.Description.empty() && (cipher.Description.back() == '\n' || cipher.Description.back() == ' '))
+    cipher.Description.pop_back();
+  cipher.Bits = SSL_CIPHER_get_bits(current, nullptr);
+  cipher.Version = SSL_CIPHER_get_version(current);
+  return cipher;
+}
+
+std::string TIdSSLCipher::Text() const {
+  return "Cipher: name = " + Name + "; description = " + Description + "; bits = " + std::to_string(Bits) +
+         "; version = " + Version + "; ";
+}
+
+// ---- TIdSSLIOHandlerSocket -----------------------------------------------------
+
+TIdSSLIOHandlerSocket::TIdSSLIOHandlerSocket(Component* owner)
+    : TIdIOHandlerSocket(owner), options_(std::make_unique<TIdSSLOptions>()) {}
+
+TIdSSLIOHandlerSocket::~TIdSSLIOHandlerSocket() {
+  ssl_socket_.reset();
+  own_context_.reset();
+}
+
+void TIdSSLIOHandlerSocket::DoBeforeHandshake() {
+  if (OnBeforeHandshake) OnBeforeHandshake(this);
+}
+
+void TIdSSLIOHandlerSocket::DoStatusInfo(const std::string& message) {
+  if (OnStatusInfo) OnStatusInfo(message);
+}
+
+void TIdSSLIOHandlerSocket::DoGetPassword(std::string& password) {
+  if (OnGetPassword) OnGetPassword(password);
+}
+
+bool TIdSSLIOHandlerSocket::DoVerifyPeer(TIdX509& certificate) {
+  return OnVerifyPeer ? OnVerifyPeer(certificate) : true;
+}
+
+std::string TIdSSLIOHandlerSocket::PeerHostName() const {
+  return peer_host_name_.empty() ? connect_host_ : peer_host_name_;
+}
+
+void TIdSSLIOHandlerSocket::ConnectTransport(const std::string& host, int port, const std::string& bound_ip,
+                                             int bound_port, int bound_port_min, int bound_port_max, int timeout) {
+  connect_host_ = host;
+  TIdIOHandlerSocket::ConnectTransport(host, port, bound_ip, bound_port, bound_port_min, bound_port_max, timeout);
+  DoBeforeHandshake();
+  try {
+    PrepareTls();
+  } catch (const EIdOSSLCouldNotLoadSSLLibrary&) {
+    // Without the library a transport in clear text still works.
+    if (!clear_text_) throw;
+  }
+  if (!clear_text_) OpenTlsLayer();
+}
+
+void TIdSSLIOHandlerSocket::PrepareTls() {
+  auto context = std::make_unique<TIdSSLContext>();
+  context->Options.Assign(*options_);
+  context->WantsStatusCallback = static_cast<bool>(OnStatusInfo);
+  context->WantsVerifyCallback = static_cast<bool>(OnVerifyPeer);
+  context->VerifyPeerCertificate = VerifyPeerCertificate;
+  context->GetPassword = [this](std::string& password) { DoGetPassword(password); };
+  context->BuildContext(TlsSide::Client);
+  ssl_socket_.reset();
+  own_context_ = std::move(context);
+  context_ = own_context_.get();
+}
+
+void TIdSSLIOHandlerSocket::OpenTlsLayer() {
+  if (ssl_socket_ || context_ == nullptr) return;
+  ssl_socket_ = std::make_unique<TIdSSLSocket>(*this, *context_);
+  SSL* ssl = ssl_socket_->Handle();
+  if (ssl == nullptr) return;
+  ssl_socket_->Bind(Binding()->Handle());
+
+  const std::string host = PeerHostName();
+  const bool is_address = TIdStack::IsDottedAddress(host);
+  if (VerifyPeerCertificate && !host.empty()) {
+    // The certificate must name the host of the URL: a name among its DNS
+    // entries, an address among its IP entries.
+    if (is_address)
+      X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl), host.c_str());
+    else
+      SSL_set1_host(ssl, host.c_str());
+  }
+  if (!is_address && !host.empty()) SSL_set_tlsext_host_name(ssl, host.c_str());
+
+  ERR_clear_error();
+  errno = 0;
+  const int result = SSL_connect(ssl);
+  if (result < 1) {
+    if (SSL_get_error(ssl, result) == SSL_ERROR_SYSCALL && errno != 0) {
+      const int code = SocketErrorFromErrno(errno);
+      ERR_clear_error();
+      GStack()->ThrowSocketError(code);
+    }
+    RaiseWithReason<EIdOSSLConnectError>(ssl);
+  }
+  DoStatusInfo(TIdSSLCipher::Of(ssl).Text());
+}
+
+void TIdSSLIOHandlerSocket::AcceptTls(TIdSSLContext* shared_context) {
+  server_side_ = true;
+  context_ = shared_context;
+  ssl_socket_ = std::make_unique<TIdSSLSocket>(*this, *context_);
+  SSL* ssl = ssl_socket_->Handle();
+  if (ssl == nullptr) throw EIdOSSLAcceptError();
+  ssl_socket_->Bind(Binding()->Handle());
+  ERR_clear_error();
+  if (SSL_accept(ssl) < 1) RaiseWithReason<EIdOSSLAcceptError>(ssl);
+  DoStatusInfo(TIdSSLCipher::Of(ssl).Text());
+}
+
+void TIdSSLIOHandlerSocket::SetClearText(bool clear_text) {
+  if (!clear_text && clear_text_ && IsTransportOpen()) {
+    if (context_ == nullptr) throw EIdOSSLCouldNotLoadSSLLibrary();
+    OpenTlsLayer();
+  }
+  clear_text_ = clear_text;
+}
+
+void TIdSSLIOHandlerSocket::CloseTransport() {
+  ssl_socket_.reset();
+  if (!server_side_) {
+    own_context_.reset();
+    context_ = nullptr;
+  }
+  TIdIOHandlerSocket::CloseTransport();
+}
+
+bool TIdSSLIOHandlerSocket::WaitReadable(int timeout) {
+  // Bytes the library has already taken off the socket are readable now,
+  // though the socket itself may have nothing more.
+  if (!clear_text_ && ssl_socket_ && ssl_socket_->Handle() != nullptr && IsTransportOpen() &&
+      SSL_pending(ssl_socket_->Handle()) > 0)
+    return true;
+  return TIdIOHandlerSocket::WaitReadable(timeout);
+}
+
+namespace {
+
+// One read or write through the library, made once more when the library
+// asks for it. Returns the bytes moved, 0 for a close, or -1 with `error`
+// set to the catalogue number of a failed system call.
+template <typename Call>
+int TlsTransfer(SSL* ssl, Call&& call, int& error) {
+  ERR_clear_error();
+  errno = 0;
+  int result = call();
+  int reason = result > 0 ? SSL_ERROR_NONE : SSL_get_error(ssl, result);
+  if (reason == SSL_ERROR_WANT_READ || reason == SSL_ERROR_WANT_WRITE) {
+    ERR_clear_error();
+    errno = 0;
+    result = call();
+    reason = result > 0 ? SSL_ERROR_NONE : SSL_get_error(ssl, result);
+  }
+  switch (reason) {
+    case SSL_ERROR_NONE:
+      return result;
+    case SSL_ERROR_ZERO_RETURN:
+      return 0;
+    case SSL_ERROR_SYSCALL:
+      if (errno == 0) return 0;  // the peer closed without a goodbye
+      error = SocketErrorFromErrno(errno);
+      ERR_clear_error();
+      return Id_SOCKET_ERROR;
+    default: {
+      const std::string why = TlsErrorReason();
+      throw EIdOpenSSLError("TLS failure" + (why.empty() ? std::string(".") : ": " + why));
+    }
+  }
+}
+
+}  // namespace
+
+int TIdSSLIOHandlerSocket::ReceiveSome(void* buffer, int count) {
+  if (clear_text_ || !ssl_socket_ || ssl_socket_->Handle() == nullptr)
+    return TIdIOHandlerSocket::ReceiveSome(buffer, count);
+  if (!IsTransportOpen()) throw EIdClosedSocket();
+  SSL* ssl = ssl_socket_->Handle();
+  return TlsTransfer(ssl, [&] { return SSL_read(ssl, buffer, count); }, last_error_);
+}
+
+int TIdSSLIOHandlerSocket::SendSome(const void* buffer, int count) {
+  if (clear_text_ || !ssl_socket_ || ssl_socket_->Handle() == nullptr)
+    return TIdIOHandlerSocket::SendSome(buffer, count);
+  if (!IsTransportOpen()) throw EIdClosedSocket();
+  SSL* ssl = ssl_socket_->Handle();
+  return TlsTransfer(ssl, [&] { return SSL_write(ssl, buffer, count); }, last_error_);
+}
+
+int TIdSSLIOHandlerSocket::LastErrorCode() {
+  if (clear_text_ || !ssl_socket_) return TIdIOHandlerSocket::LastErrorCode();
+  return last_error_;
+}
+
+// ---- TIdServerIOHandlerSSL -----------------------------------------------------
+
+TIdServerIOHandlerSSL::TIdServerIOHandlerSSL(Component* owner)
+    : TIdServerIOHandler(owner), options_(std::make_unique<TIdSSLOptions>()) {}
+
+TIdServerIOHandlerSSL::~TIdServerIOHandlerSSL() = default;
+
+std::unique_ptr<TIdIOHandlerSocket> TIdServerIOHandlerSSL::Accept(TIdStackSocketHandle listener) {
+  if (!context_) {
+    auto context = std::make_unique<TIdSSLContext>();
+    context->Options.Assign(*options_);
+    context->WantsStatusCallback = static_cast<bool>(OnStatusInfo);
+    context->WantsVerifyCallback = static_cast<bool>(OnVerifyPeer);
+    context->GetPassword = [this](std::string& password) {
+      if (OnGetPassword) OnGetPassword(password);
+    };
+    context->BuildContext(TlsSide::Server);
+    context_ = std::move(context);
+  }
+  auto handler = std::make_unique<TIdSSLIOHandlerSocket>();
+  handler->SSLOptions().Assign(*options_);
+  handler->OnStatusInfo = OnStatusInfo;
+  handler->OnGetPassword = OnGetPassword;
+  handler->OnVerifyPeer = OnVerifyPeer;
+  if (!handler->AcceptSocket(listener)) return nullptr;
+  try {
+    handler->AcceptTls(context_.get());
+  } catch (...) {
+    handler->CloseTransport();
+    throw;
+  }
+  return handler;
+}
+
+}  // namespace kv

@@ -1,0 +1,143 @@
+#pragma once
+// TLS over the socket transport, on OpenSSL. The transport connects as the
+// socket transport does (SOCKS included), then runs the TLS handshake unless
+// it is switched to clear text; receives and sends then go through the TLS
+// layer. The server side hands out such transports for accepted sockets,
+// sharing one server context.
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "net/io_handler_socket.h"
+#include "net/ssl_options.h"
+
+struct ssl_ctx_st;
+struct ssl_st;
+struct x509_st;
+
+namespace kv {
+
+class TIdSSLContext;
+class TIdSSLSocket;
+
+// A peer's certificate; it holds its own reference to it.
+class TIdX509 {
+ public:
+  explicit TIdX509(x509_st* certificate);  // takes a new reference
+  ~TIdX509();
+  TIdX509(const TIdX509&) = delete;
+  TIdX509& operator=(const TIdX509&) = delete;
+
+  x509_st* Certificate() const { return certificate_; }
+  // One-line forms of the subject and the issuer ("/C=../CN=..").
+  std::string SubjectName() const;
+  std::string IssuerName() const;
+
+ private:
+  x509_st* certificate_;
+};
+
+// The cipher a TLS connection settled on.
+struct TIdSSLCipher {
+  std::string Name;
+  std::string Description;
+  int Bits = 0;
+  std::string Version;
+  static TIdSSLCipher Of(ssl_st* ssl);
+  // "Cipher: name = N; description = D; bits = B; version = V; "
+  std::string Text() const;
+};
+
+using TCallbackEvent = std::function<void(const std::string& Msg)>;
+using TPasswordEvent = std::function<void(std::string& Password)>;
+using TVerifyPeerEvent = std::function<bool(TIdX509& Certificate)>;
+
+class TIdSSLIOHandlerSocket : public TIdIOHandlerSocket {
+ public:
+  explicit TIdSSLIOHandlerSocket(Component* owner = nullptr);
+  ~TIdSSLIOHandlerSocket() override;
+
+  TIdSSLOptions& SSLOptions() { return *options_; }
+  TCallbackEvent OnStatusInfo;
+  TPasswordEvent OnGetPassword;
+  TVerifyPeerEvent OnVerifyPeer;
+  TIdNotifyEvent OnBeforeHandshake;
+  // A client checks the peer's certificate chain (against RootCertFile, or
+  // the system's store without one) and that it names the peer host.
+  // False: no checks at all.
+  bool VerifyPeerCertificate = true;
+
+  bool ClearText() const { return clear_text_; }
+  // Switching clear text off on a connected transport opens the TLS layer.
+  void SetClearText(bool clear_text) override;
+  bool SpeaksTls() const override { return true; }
+  // The host the peer's certificate must name and the name sent for it
+  // (SNI); the host connected to when empty.
+  void SetPeerHostName(const std::string& host) override { peer_host_name_ = host; }
+  bool IsServerSide() const { return server_side_; }
+
+  void CloseTransport() override;
+  void ConnectTransport(const std::string& host, int port, const std::string& bound_ip, int bound_port,
+                        int bound_port_min, int bound_port_max, int timeout) override;
+  bool WaitReadable(int timeout) override;
+  int ReceiveSome(void* buffer, int count) override;
+  int SendSome(const void* buffer, int count) override;
+  int LastErrorCode() override;
+
+  // A client context built from the options and the handlers.
+  void PrepareTls();
+  // The handshake as a client; nothing when the TLS layer is already open.
+  void OpenTlsLayer();
+
+  // Used by the context's callbacks.
+  virtual void DoBeforeHandshake();
+  virtual void DoStatusInfo(const std::string& message);
+  virtual void DoGetPassword(std::string& password);
+  virtual bool DoVerifyPeer(TIdX509& certificate);
+
+ private:
+  friend class TIdServerIOHandlerSSL;
+  // Accepted by a server handler: the server's context, then the handshake.
+  void AcceptTls(TIdSSLContext* shared_context);
+  std::string PeerHostName() const;
+
+  std::unique_ptr<TIdSSLOptions> options_;
+  std::unique_ptr<TIdSSLContext> own_context_;
+  TIdSSLContext* context_ = nullptr;  // own_context_, or a server's
+  std::unique_ptr<TIdSSLSocket> ssl_socket_;
+  bool clear_text_ = false;
+  bool server_side_ = false;
+  std::string peer_host_name_;
+  std::string connect_host_;
+  int last_error_ = 0;
+};
+
+// Hands out transports for sockets accepted on a listening socket.
+class TIdServerIOHandler : public TIdComponent {
+ public:
+  explicit TIdServerIOHandler(Component* owner = nullptr) : TIdComponent(owner) {}
+  // A transport for the next connection on `listener` (the caller owns it),
+  // or null when the accept fails.
+  virtual std::unique_ptr<TIdIOHandlerSocket> Accept(TIdStackSocketHandle listener) = 0;
+};
+
+class TIdServerIOHandlerSSL : public TIdServerIOHandler {
+ public:
+  explicit TIdServerIOHandlerSSL(Component* owner = nullptr);
+  ~TIdServerIOHandlerSSL() override;
+
+  TIdSSLOptions& SSLOptions() { return *options_; }
+  TCallbackEvent OnStatusInfo;
+  TPasswordEvent OnGetPassword;
+  TVerifyPeerEvent OnVerifyPeer;
+
+  // Builds the server context on first use; the handshake runs before the
+  // transport is handed out and raises EIdOSSLAcceptError when it fails.
+  std::unique_ptr<TIdIOHandlerSocket> Accept(TIdStackSocketHandle listener) override;
+
+ private:
+  std::unique_ptr<TIdSSLOptions> options_;
+  std::unique_ptr<TIdSSLContext> context_;
+};
+
+}  // namespace kv

@@ -1,0 +1,245 @@
+// The TLS transport against the TLS server side of our own: the handshake,
+// bytes both ways, the status texts, what a client refuses to trust, and a
+// peer that closes without a goodbye.
+#include <openssl/evp.h>
+#include <openssl/pem.h>
+#include <openssl/x509v3.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "base/stream.h"
+#include "net/io_handler_ssl.h"
+#include "net/ssl_exceptions.h"
+#include "net/tcp_client.h"
+#include "tests/net/stack_listener.h"
+#include "tests/support/failure_of.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/test_constants.h"
+
+namespace kv::test {
+namespace {
+
+// A CA and a server certificate it signed, written as PEM files.
+class Certificates {
+ public:
+  explicit Certificates(const std::string& server_names) {
+    EVP_PKEY* ca_key = EVP_EC_gen("P-256");
+    EVP_PKEY* server_key = EVP_EC_gen("P-256");
+    X509* ca = Make(ca_key, ca_key, nullptr, "Kvornis Test CA", "CA:TRUE", "");
+    X509* server = Make(server_key, ca_key, ca, "Kvornis Test Server", "CA:FALSE", server_names);
+    Write(ca_file(), [&](FILE* f) { return PEM_write_X509(f, ca); });
+    Write(cert_file(), [&](FILE* f) { return PEM_write_X509(f, server); });
+    Write(key_file(), [&](FILE* f) { return PEM_write_PrivateKey(f, server_key, nullptr, nullptr, 0, nullptr, nullptr); });
+    X509_free(server);
+    X509_free(ca);
+    EVP_PKEY_free(server_key);
+    EVP_PKEY_free(ca_key);
+  }
+  std::string ca_file() const { return dir_.File("ca.pem"); }
+  std::string cert_file() const { return dir_.File("server.pem"); }
+  std::string key_file() const { return dir_.File("server.key"); }
+
+ private:
+  static X509* Make(EVP_PKEY* key, EVP_PKEY* signer, X509* issuer, const char* name, const char* constraints,
+                    const std::string& alt_names) {
+    static long serial = 1;
+    X509* cert = X509_new();
+    X509_set_version(cert, 2);
+    ASN1_INTEGER_set(X509_get_serialNumber(cert), serial++);
+    X509_gmtime_adj(X509_getm_notBefore(cert), -3600);
+    X509_gmtime_adj(X509_getm_notAfter(cert), 3600);
+    X509_set_pubkey(cert, key);
+    X509_NAME* subject = X509_get_subject_name(cert);
+    X509_NAME_add_entry_by_txt(subject, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>(name), -1, -1, 0);
+    X509_set_issuer_name(cert, issuer != nullptr ? X509_get_subject_name(issuer) : subject);
+    X509V3_CTX ctx;
+    X509V3_set_ctx(&ctx, issuer != nullptr ? issuer : cert, cert, nullptr, nullptr, 0);
+    auto add = [&](int nid, const std::string& value) {
+      if (value.empty()) return;
+      X509_EXTENSION* extension = X509V3_EXT_conf_nid(nullptr, &ctx, nid, value.c_str());
+      X509_add_ext(cert, extension, -1);
+      X509_EXTENSION_free(extension);
+    };
+    add(NID_basic_constraints, constraints);
+    add(NID_subject_alt_name, alt_names);
+    X509_sign(cert, signer, EVP_sha256());
+    return cert;
+  }
+  static void Write(const std::string& path, const std::function<int(FILE*)>& write) {
+    FILE* f = std::fopen(path.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(write(f), 1);
+    std::fclose(f);
+  }
+
+  TempDir dir_;
+};
+
+// Accepts one TLS connection, answers one line with another, then closes
+// (with the TLS goodbye, or without it when `abrupt`).
+class TlsServer {
+ public:
+  TlsServer(const Certificates& certificates, std::string reply, bool abrupt = false) {
+    handler_.SSLOptions().CertFile = certificates.cert_file();
+    handler_.SSLOptions().KeyFile = certificates.key_file();
+    thread_ = std::thread([this, reply = std::move(reply), abrupt] {
+      try {
+        std::unique_ptr<TIdIOHandlerSocket> peer = handler_.Accept(listener_.Handle());
+        if (!peer) return;
+        std::string line;
+        char c = 0;
+        while (c != '\n' && peer->ReceiveSome(&c, 1) == 1) line += c;
+        received_ = line;
+        peer->SendSome(reply.data(), static_cast<int>(reply.size()));
+        if (abrupt) ::shutdown(peer->Binding()->Handle(), SHUT_RDWR);
+        else peer->CloseTransport();
+      } catch (const std::exception& e) {
+        failure_ = e.what();
+      }
+    });
+  }
+  ~TlsServer() {
+    // A client that never connected leaves the accept waiting: wake it.
+    ::shutdown(listener_.Handle(), SHUT_RDWR);
+    thread_.join();
+  }
+  int Port() const { return listener_.Port(); }
+  const std::string& Received() const { return received_; }
+  const std::string& Failure() const { return failure_; }
+
+ private:
+  StackListener listener_;
+  TIdServerIOHandlerSSL handler_;
+  std::thread thread_;
+  std::string received_;
+  std::string failure_;
+};
+
+struct Client {
+  explicit Client(int port) {
+    tcp.SetIOHandler(&tls);
+    tcp.SetHost("127.0.0.1");
+    tcp.SetPort(port);
+    tcp.ReadTimeout = kGuardTimeout;
+    tls.OnStatusInfo = [this](const std::string& message) { status.push_back(message); };
+  }
+  std::vector<std::string> status;  // outlives the transport, which reports as it closes
+  TIdSSLIOHandlerSocket tls;
+  TIdTCPClient tcp;
+};
+
+TEST(TlsTransport, HandshakeCarriesBytesBothWaysAndReportsItsStatus) {
+  const Certificates certificates("IP:127.0.0.1,DNS:localhost");
+  TlsServer server(certificates, "pong\n");
+  Client client(server.Port());
+  client.tls.SSLOptions().RootCertFile = certificates.ca_file();
+  client.tcp.Connect();
+  client.tcp.WriteLine("ping");
+  EXPECT_EQ(client.tcp.ReadLn(), "pong");
+  client.tcp.Disconnect();
+  ASSERT_FALSE(client.status.empty());
+  EXPECT_EQ(client.status.front().rfind("SSL status: \"", 0), 0u) << client.status.front();
+  const auto cipher = std::find_if(client.status.begin(), client.status.end(),
+                                   [](const std::string& s) { return s.rfind("Cipher: name = ", 0) == 0; });
+  ASSERT_NE(cipher, client.status.end());
+  EXPECT_NE(cipher->find("; bits = "), std::string::npos) << *cipher;
+  EXPECT_NE(cipher->find("; version = TLSv1."), std::string::npos) << *cipher;
+  EXPECT_EQ(server.Received(), "ping\r\n");
+}
+
+TEST(TlsTransport, ClientRefusesWhatItCannotTrust) {
+  const Certificates certificates("IP:127.0.0.1,DNS:localhost");
+  struct Case {
+    const char* name;
+    std::function<void(Client&)> setup;
+    std::string failure;  // its start; empty: the connect succeeds
+  };
+  const std::string refused = "EIdOSSLConnectError: Error connecting with SSL. certificate verify failed";
+  const std::vector<Case> cases = {
+      {"trusted by its CA", [&](Client& c) { c.tls.SSLOptions().RootCertFile = certificates.ca_file(); }, ""},
+      {"not in the system's store", [](Client&) {}, refused},
+      {"checks off", [](Client& c) { c.tls.VerifyPeerCertificate = false; }, ""},
+      {"another host name",
+       [&](Client& c) {
+         c.tls.SSLOptions().RootCertFile = certificates.ca_file();
+         c.tls.SetPeerHostName("other.example");
+       },
+       refused},
+      {"a name it carries",
+       [&](Client& c) {
+         c.tls.SSLOptions().RootCertFile = certificates.ca_file();
+         c.tls.SetPeerHostName("localhost");
+       },
+       ""},
+      {"refused by the handler",
+       [&](Client& c) {
+         c.tls.SSLOptions().RootCertFile = certificates.ca_file();
+         c.tls.OnVerifyPeer = [](TIdX509& certificate) {
+           return certificate.SubjectName().find("CN=Nobody") != std::string::npos;
+         };
+       },
+       refused},
+      {"root file missing", [&](Client& c) { c.tls.SSLOptions().RootCertFile = certificates.ca_file() + ".gone"; },
+       "EIdOSSLLoadingRootCertError: Could not load root certificate."},
+  };
+  for (const Case& c : cases) {
+    TlsServer server(certificates, "ok\n");
+    Client client(server.Port());
+    c.setup(client);
+    const std::string failure = FailureOf([&] { client.tcp.Connect(); });
+    if (c.failure.empty()) {
+      EXPECT_EQ(failure, "no exception") << c.name;
+      client.tcp.WriteLine("hi");
+      EXPECT_EQ(client.tcp.ReadLn(), "ok") << c.name;
+    } else {
+      EXPECT_EQ(failure.substr(0, c.failure.size()), c.failure) << c.name << ": " << failure;
+      EXPECT_FALSE(client.tcp.Connected()) << c.name;
+    }
+  }
+}
+
+TEST(TlsTransport, APeerThatClosesWithoutAGoodbyeHasClosed) {
+  const Certificates certificates("IP:127.0.0.1");
+  TlsServer server(certificates, "all that comes", /*abrupt=*/true);
+  Client client(server.Port());
+  client.tls.SSLOptions().RootCertFile = certificates.ca_file();
+  client.tcp.Connect();
+  client.tcp.WriteLine("go");
+  MemoryStream body;
+  client.tcp.ReadToStream(body, kNoByteCount, ReadUntil::Closed);
+  EXPECT_EQ(body.View(), "all that comes");
+}
+
+TEST(TlsTransport, ClearTextPassesBytesUnchanged) {
+  // A transport in clear text is a plain socket transport.
+  StackListener listener;
+  std::string received;
+  std::thread peer([&] {
+    std::string ip;
+    int port = 0;
+    const TIdStackSocketHandle socket = GStack()->SockAccept(listener.Handle(), ip, port);
+    char buffer[16] = {};
+    const int n = GStack()->SockRecv(socket, buffer, sizeof buffer, 0);
+    received.assign(buffer, n > 0 ? static_cast<size_t>(n) : 0);
+    GStack()->SockSend(socket, "plain\n", 6, 0);
+    GStack()->SockClose(socket);
+  });
+  Client client(listener.Port());
+  client.tls.SetClearText(true);
+  client.tcp.Connect();
+  client.tcp.WriteLine("hello");
+  EXPECT_EQ(client.tcp.ReadLn(), "plain");
+  peer.join();
+  EXPECT_EQ(received, "hello\r\n");
+}
+
+}  // namespace
+}  // namespace kv::test

@@ -134,6 +134,7 @@ void TIdSSLIOHandlerSocket::PrepareTls() {
 
 void TIdSSLIOHandlerSocket::OpenTlsLayer() {
   if (ssl_socket_ || context_ == nullptr) return;
+  if (VerifyPeerCertificate) context_->UseSystemStore();
   ssl_socket_ = std::make_unique<TIdSSLSocket>(*this, *context_);
   SSL* ssl = ssl_socket_->Handle();
   if (ssl == nullptr) return;

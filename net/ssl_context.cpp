@@ -153,9 +153,17 @@ TIdSSLContext::TIdSSLContext() { StartTls(); }
 
 TIdSSLContext::~TIdSSLContext() { SSL_CTX_free(context_); }
 
+void TIdSSLContext::UseSystemStore() {
+  if (system_store_loaded_ || context_ == nullptr || !Options.RootCertFile.empty()) return;
+  SSL_CTX_set_default_verify_paths(context_);
+  ERR_clear_error();
+  system_store_loaded_ = true;
+}
+
 void TIdSSLContext::BuildContext(TlsSide side) {
   SSL_CTX_free(context_);
   context_ = nullptr;
+  system_store_loaded_ = false;
   if (Options.Mode == sslmUnassigned) Options.Mode = side == TlsSide::Server ? sslmServer : sslmClient;
   const SSL_METHOD* method = ChooseMethod(Options.Method, Options.Mode);
   context_ = SSL_CTX_new(method);
@@ -167,8 +175,8 @@ void TIdSSLContext::BuildContext(TlsSide side) {
 
   SSL_CTX_set_default_passwd_cb(context_, PasswordCallback);
   SSL_CTX_set_default_passwd_cb_userdata(context_, this);
-  // The system's store, unless a root certificate file takes its place.
-  if (Options.RootCertFile.empty()) SSL_CTX_set_default_verify_paths(context_);
+  // The system's store comes in when a handshake first needs it (see
+  // UseSystemStore), unless a root certificate file takes its place.
 
   if (!Options.RootCertFile.empty() &&
       SSL_CTX_load_verify_locations(context_, Options.RootCertFile.c_str(), nullptr) <= 0)

@@ -34,10 +34,16 @@ class TIdSSLContext {
 
   // A fresh library context for the side; raises the TLS exceptions.
   void BuildContext(TlsSide side);
+  // Loads the system's certificate store into the context, once, unless a
+  // root certificate file takes its place. Loading it costs tens of
+  // milliseconds, so it waits for the first handshake: a context is built
+  // on every connect, plain ones included.
+  void UseSystemStore();
   ssl_ctx_st* Handle() const { return context_; }
 
  private:
   ssl_ctx_st* context_ = nullptr;
+  bool system_store_loaded_ = false;
 };
 
 // The TLS connection object of one transport.

@@ -3,8 +3,10 @@
 // peer that closes without a goodbye.
 #include <openssl/evp.h>
 #include <openssl/pem.h>
+#include <openssl/ssl.h>
 #include <openssl/x509v3.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -239,6 +241,49 @@ TEST(TlsTransport, ClearTextPassesBytesUnchanged) {
   EXPECT_EQ(client.tcp.ReadLn(), "plain");
   peer.join();
   EXPECT_EQ(received, "hello\r\n");
+}
+
+TEST(TlsTransport, SwitchingClearTextOffOnALiveConnectionStartsTls) {
+  // Plain first, as through a proxy's tunnel, then TLS on the same socket.
+  const Certificates certificates("IP:127.0.0.1");
+  StackListener listener;
+  std::string after_tls;
+  std::thread peer([&] {
+    std::string ip;
+    int port = 0;
+    const int socket = GStack()->SockAccept(listener.Handle(), ip, port);
+    char c = 0;
+    while (c != '\n' && ::recv(socket, &c, 1, 0) == 1) {
+    }
+    ::send(socket, "go tls\n", 7, MSG_NOSIGNAL);
+    SSL_CTX* context = SSL_CTX_new(TLS_server_method());
+    SSL_CTX_use_certificate_file(context, certificates.cert_file().c_str(), SSL_FILETYPE_PEM);
+    SSL_CTX_use_PrivateKey_file(context, certificates.key_file().c_str(), SSL_FILETYPE_PEM);
+    SSL* ssl = SSL_new(context);
+    SSL_set_fd(ssl, socket);
+    if (SSL_accept(ssl) == 1) {
+      char buffer[32] = {};
+      const int n = SSL_read(ssl, buffer, sizeof buffer);
+      after_tls.assign(buffer, n > 0 ? static_cast<size_t>(n) : 0);
+      SSL_write(ssl, "secret\n", 7);
+      SSL_shutdown(ssl);
+    }
+    SSL_free(ssl);
+    SSL_CTX_free(context);
+    ::close(socket);
+  });
+  Client client(listener.Port());
+  client.tls.SSLOptions().RootCertFile = certificates.ca_file();
+  client.tls.SetClearText(true);
+  client.tcp.Connect();
+  client.tcp.WriteLine("CONNECT");
+  EXPECT_EQ(client.tcp.ReadLn(), "go tls");
+  client.tls.SetClearText(false);
+  client.tcp.WriteLine("inside");
+  EXPECT_EQ(client.tcp.ReadLn(), "secret");
+  client.tcp.Disconnect();
+  peer.join();
+  EXPECT_EQ(after_tls, "inside\r\n");
 }
 
 }  // namespace

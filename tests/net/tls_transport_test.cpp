@@ -19,6 +19,7 @@
 
 #include "base/stream.h"
 #include "net/io_handler_ssl.h"
+#include "net/ssl_context.h"
 #include "net/ssl_exceptions.h"
 #include "net/tcp_client.h"
 #include "tests/net/stack_listener.h"
@@ -40,6 +41,9 @@ class Certificates {
     Write(ca_file(), [&](FILE* f) { return PEM_write_X509(f, ca); });
     Write(cert_file(), [&](FILE* f) { return PEM_write_X509(f, server); });
     Write(key_file(), [&](FILE* f) { return PEM_write_PrivateKey(f, server_key, nullptr, nullptr, 0, nullptr, nullptr); });
+    Write(locked_key_file(), [&](FILE* f) {
+      return PEM_write_PrivateKey(f, server_key, EVP_aes_128_cbc(), nullptr, 0, nullptr, const_cast<char*>("right"));
+    });
     X509_free(server);
     X509_free(ca);
     EVP_PKEY_free(server_key);
@@ -48,6 +52,7 @@ class Certificates {
   std::string ca_file() const { return dir_.File("ca.pem"); }
   std::string cert_file() const { return dir_.File("server.pem"); }
   std::string key_file() const { return dir_.File("server.key"); }
+  std::string locked_key_file() const { return dir_.File("locked.key"); }  // password "right"
 
  private:
   static X509* Make(EVP_PKEY* key, EVP_PKEY* signer, X509* issuer, const char* name, const char* constraints,
@@ -205,6 +210,21 @@ TEST(TlsTransport, ClientRefusesWhatItCannotTrust) {
       EXPECT_EQ(failure.substr(0, c.failure.size()), c.failure) << c.name << ": " << failure;
       EXPECT_FALSE(client.tcp.Connected()) << c.name;
     }
+  }
+}
+
+TEST(TlsTransport, AnEncryptedKeyOpensWithThePasswordTheHandlerGives) {
+  const Certificates certificates("IP:127.0.0.1");
+  const std::string refused = "EIdOSSLLoadingKeyError: Could not load key, check password.";
+  // A password longer than the library's buffer is cut, never overrun.
+  for (const auto& [password, failure] : {std::pair{std::string("right"), std::string("no exception")},
+                                          std::pair{std::string("wrong"), refused},
+                                          std::pair{std::string(5000, 'x'), refused}}) {
+    TIdSSLContext context;
+    context.Options.CertFile = certificates.cert_file();
+    context.Options.KeyFile = certificates.locked_key_file();
+    context.GetPassword = [&](std::string& given) { given = password; };
+    EXPECT_EQ(FailureOf([&] { context.BuildContext(TlsSide::Server); }), failure) << password.size();
   }
 }
 

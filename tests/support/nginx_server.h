@@ -1,18 +1,22 @@
 #pragma once
 // A real nginx on a free loopback port, serving a fresh folder, for tests of
 // interoperability. It is started through scripts/run-nginx (which also
-// describes the extra locations: /ssi/, /moved, /moved-rel, /loop) and
-// stopped with every process of it when the object goes.
+// describes the extra locations: /ssi/, /moved, /moved-rel, /loop,
+// /redirect?to=URL) and stopped with every process of it when the object
+// goes.
 //
 //   NginxServer nginx;                       // raises when nginx cannot start
 //   nginx.AddFile("a.txt", "hello\n");
 //   client.Get(nginx.BaseUrl() + "/a.txt", &body);
+//
+//   NginxServer secure(certs.ServerCert(), certs.ServerKey());   // https
 
 #include <sys/types.h>
 
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "tests/support/temp_dir.h"
 
@@ -23,13 +27,16 @@ class NginxServer {
   // Raises std::runtime_error with what the script said when nginx does not
   // come up within a few seconds.
   NginxServer();
+  // Over https with this certificate and key (PEM files).
+  NginxServer(const std::string& cert_file, const std::string& key_file);
   ~NginxServer();
   NginxServer(const NginxServer&) = delete;
   NginxServer& operator=(const NginxServer&) = delete;
 
   int Port() const { return port_; }
-  // "http://127.0.0.1:PORT", without a trailing slash.
-  std::string BaseUrl() const;
+  // "http://127.0.0.1:PORT" or "https://127.0.0.1:PORT", without a
+  // trailing slash.
+  const std::string& BaseUrl() const { return base_url_; }
   const std::filesystem::path& Root() const { return root_.Path(); }
 
   // Writes a file under the root, making folders on the way, readable by
@@ -37,12 +44,14 @@ class NginxServer {
   std::string AddFile(std::string_view relative_path, std::string_view bytes);
 
  private:
+  void Start(const std::vector<std::string>& tls_files);
   void Stop();
 
   TempDir root_;
   TempDir scratch_;  // the script's error output, apart from what is served
   pid_t pid_ = -1;   // the script, leader of its own process group
   int port_ = 0;
+  std::string base_url_;
 };
 
 }  // namespace kv::test

@@ -26,9 +26,13 @@ std::string SourceDir() {
 }
 
 ProcessResult RunBuildProgram(const std::string& program, const std::vector<std::string>& args) {
+  return RunProgram(BuildDir() + "/" + program, args);
+}
+
+ProcessResult RunProgram(const std::string& program, const std::vector<std::string>& args) {
   TempDir capture;
   std::string out_path = capture.File("out"), err_path = capture.File("err");
-  std::string path = BuildDir() + "/" + program;
+  std::string path = program;
   std::vector<char*> argv;
   argv.push_back(path.data());
   std::vector<std::string> copies = args;
@@ -41,7 +45,7 @@ ProcessResult RunBuildProgram(const std::string& program, const std::vector<std:
   posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   pid_t pid;
-  int rc = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ);
+  int rc = posix_spawnp(&pid, path.c_str(), &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   if (rc != 0) throw std::runtime_error("cannot start " + path);
   int status = 0;

@@ -1,5 +1,6 @@
 #pragma once
-// Runs a program of the build to its end and collects what it printed.
+// Runs a program (of the build, or of the system) to its end and collects
+// what it printed.
 
 #include <string>
 #include <vector>
@@ -14,6 +15,8 @@ struct ProcessResult {
 
 // `program` is a path relative to the build folder.
 ProcessResult RunBuildProgram(const std::string& program, const std::vector<std::string>& args);
+// `program` is a full path, or a name looked up in PATH.
+ProcessResult RunProgram(const std::string& program, const std::vector<std::string>& args);
 
 std::string BuildDir();
 // The source tree the tests were built from (scripts, data).

@@ -1,11 +1,14 @@
 #include "tests/support/server_process.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <stdexcept>
+#include <thread>
 
 namespace kv::test {
 
@@ -34,6 +37,40 @@ pid_t StartServerProcess(const std::vector<std::string>& argv, const ServerProce
     _exit(127);
   }
   return pid;
+}
+
+std::string WaitForLine(int fd, std::string_view prefix, std::chrono::milliseconds limit, std::string& seen) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  size_t line_start = seen.size();
+  for (;;) {
+    for (size_t end = seen.find('\n', line_start); end != std::string::npos; end = seen.find('\n', line_start)) {
+      std::string_view line(seen.data() + line_start, end - line_start);
+      if (line.starts_with(prefix)) return std::string(line);
+      line_start = end + 1;
+    }
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    pollfd p{fd, POLLIN, 0};
+    if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) return "";
+    char buffer[256];
+    const ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n <= 0) return "";
+    seen.append(buffer, static_cast<size_t>(n));
+  }
+}
+
+int StopServerProcess(pid_t pid, bool group, std::chrono::milliseconds limit) {
+  kill(group ? -pid : pid, SIGTERM);
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  int status = 0;
+  while (waitpid(pid, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(group ? -pid : pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 }  // namespace kv::test

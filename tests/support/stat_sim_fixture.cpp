@@ -1,16 +1,12 @@
 #include "tests/support/stat_sim_fixture.h"
 
 #include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <stdexcept>
 #include <string>
 #include <string_view>
-#include <thread>
 
 #include "tests/support/run_process.h"
 #include "tests/support/server_process.h"
@@ -18,26 +14,9 @@
 namespace kv::test {
 namespace {
 
-constexpr std::string_view kListeningPrefix = "listening on http://127.0.0.1:";
+constexpr std::string_view kListeningPrefix = "listening on ";
 // Generous: a sanitizer build starts slowly on a busy machine.
-constexpr int kStartLimitMs = 20000;
-
-// The program's first stdout line, without its LF; empty when it ends or
-// stays silent beyond the limit.
-std::string ReadFirstLine(int fd) {
-  std::string line;
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStartLimitMs);
-  while (line.find('\n') == std::string::npos) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    pollfd p{fd, POLLIN, 0};
-    if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) return "";
-    char buffer[256];
-    ssize_t n = read(fd, buffer, sizeof buffer);
-    if (n <= 0) return "";
-    line.append(buffer, static_cast<size_t>(n));
-  }
-  return line.substr(0, line.find('\n'));
-}
+constexpr auto kStartLimit = std::chrono::seconds(20);
 
 }  // namespace
 
@@ -59,34 +38,25 @@ StatSimProcess::StatSimProcess(const std::vector<std::string>& options) {
   close(pipe_fds[1]);
   output_ = pipe_fds[0];
 
-  std::string line = ReadFirstLine(output_);
-  if (line.rfind(kListeningPrefix, 0) != 0) {
+  std::string seen;
+  const std::string line = WaitForLine(output_, kListeningPrefix, kStartLimit, seen);
+  if (line.empty()) {
     int status = Stop();
-    throw std::runtime_error(path + " did not start (first line '" + line + "', exit " + std::to_string(status) + ")");
+    throw std::runtime_error(path + " did not start (output '" + seen + "', exit " + std::to_string(status) + ")");
   }
-  port_ = std::stoi(line.substr(kListeningPrefix.size()));
-  base_url_ = line.substr(std::string_view("listening on ").size());
+  base_url_ = line.substr(kListeningPrefix.size());
+  port_ = std::stoi(base_url_.substr(base_url_.rfind(':') + 1));
 }
 
 StatSimProcess::~StatSimProcess() { Stop(); }
 
 int StatSimProcess::Stop() {
   if (pid_ <= 0) return -1;
-  kill(pid_, SIGTERM);
-  int status = 0;
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while (waitpid(pid_, &status, WNOHANG) == 0) {
-    if (std::chrono::steady_clock::now() > deadline) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, &status, 0);
-      break;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+  const int status = StopServerProcess(pid_, false);
   pid_ = -1;
   close(output_);
   output_ = -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return status;
 }
 
 }  // namespace kv::test

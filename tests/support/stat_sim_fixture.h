@@ -4,6 +4,7 @@
 //
 //   StatSimProcess sim({"--pages", "3", "--blank-count", "50"});
 //   form.ServiceUrl = sim.BaseUrl();   // "http://127.0.0.1:PORT"
+//   StatSimProcess secure({"--tls-cert", cert, "--tls-key", key});   // "https://..."
 //   ...
 //
 // The constructor returns once the stand-in accepts connections (it has

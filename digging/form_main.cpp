@@ -1,11 +1,15 @@
 #include "digging/form_main.h"
 
 #include "http/http_client.h"
+#include "net/io_handler_ssl.h"
 
 namespace kv {
 
 TFormMain::TFormMain(Component* owner, std::string serviceUrl)
-    : TFormMainModel(owner), service_url_(std::move(serviceUrl)), id_http1_(std::make_unique<TIdHTTP>(this)) {
+    : TFormMainModel(owner),
+      service_url_(std::move(serviceUrl)),
+      id_ssl_io_handler_socket1_(std::make_unique<TIdSSLIOHandlerSocket>(this)),
+      id_http1_(std::make_unique<TIdHTTP>(this)) {
   // The client settings of the window; whatever is not named keeps the
   // client's default.
   TIdHTTP& http = *id_http1_;
@@ -23,6 +27,11 @@ TFormMain::TFormMain(Component* owner, std::string serviceUrl)
   http.HTTPOptions = hoForceEncodeParams;
   http.ReadTimeout = 0;
   http.MaxLineAction = maException;
+
+  TIdSSLIOHandlerSocket& tls = *id_ssl_io_handler_socket1_;
+  tls.Name = "IdSSLIOHandlerSocket1";
+  tls.SSLOptions().RootCertFile = KVORNIS_SERVICE_CA;
+  http.SetIOHandler(&tls);
 }
 
 TFormMain::~TFormMain() = default;

@@ -1,7 +1,8 @@
 #pragma once
 // The main window with its digging commands: the window model and list
 // tools of the app layer, the HTTP client IdHTTP1 that the commands fetch
-// the service's pages with, and the service's base address.
+// the service's pages with (over TLS for an https service, in clear text
+// for http), and the service's base address.
 #include <memory>
 #include <string>
 
@@ -11,6 +12,7 @@
 namespace kv {
 
 class TIdHTTP;
+class TIdSSLIOHandlerSocket;
 class PageStream;
 
 class TFormMain : public TFormMainModel {
@@ -25,6 +27,9 @@ class TFormMain : public TFormMainModel {
 
   const std::string& ServiceUrl() const { return service_url_; }
   TIdHTTP& IdHTTP1() { return *id_http1_; }
+  // IdHTTP1's transport. It checks an https service's certificate against
+  // the build's KVORNIS_SERVICE_CA, or the system's store when that is empty.
+  TIdSSLIOHandlerSocket& IdSSLIOHandlerSocket1() { return *id_ssl_io_handler_socket1_; }
 
   // ---- Digging commands ----
   void DigButtClick();    // "Получить": the seed keyword's pages
@@ -50,6 +55,8 @@ class TFormMain : public TFormMainModel {
   void ShowFinalStatus();
 
   std::string service_url_;
+  // Before the client, so that the client's last disconnect still finds it.
+  std::unique_ptr<TIdSSLIOHandlerSocket> id_ssl_io_handler_socket1_;
   std::unique_ptr<TIdHTTP> id_http1_;
 };
 

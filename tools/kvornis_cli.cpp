@@ -15,6 +15,7 @@
 #include "digging/form_main.h"
 #include "base/cp1251.h"
 #include "base/int_conversion.h"
+#include "net/io_handler_ssl.h"
 
 namespace {
 
@@ -23,11 +24,13 @@ using kv::TFormMain;
 struct Options {
   bool raw = false;
   std::string service;
+  std::string ca_file;  // empty: the build's
+  bool insecure = false;
   std::vector<std::pair<std::string, std::string>> steps;  // name, argument
 };
 
 constexpr const char* kUsage =
-    "usage: kvornis-cli [--service URL] [--raw] STEP...\n"
+    "usage: kvornis-cli [--service URL] [--raw] [--cacert FILE] [-k] STEP...\n"
     "steps: keyword=TEXT pages=TEXT min=TEXT row=R list=FILE\n"
     "       get deep broad clear remdup sort count ltor save=FILE savekw=FILE\n"
     "       print=list print=grid\n";
@@ -57,6 +60,10 @@ std::optional<Options> ParseArguments(int argc, char** argv) {
       options.service = argv[++i];
     } else if (arg.rfind("--service=", 0) == 0) {
       options.service = arg.substr(10);
+    } else if (arg == "--cacert" && i + 1 < argc && argv[i + 1][0] != '\0') {
+      options.ca_file = argv[++i];
+    } else if (arg == "-k" || arg == "--insecure") {
+      options.insecure = true;
     } else if (!arg.empty() && arg[0] == '-') {
       std::cerr << "kvornis-cli: unknown option '" << arg << "'\n" << kUsage;
       return std::nullopt;
@@ -79,6 +86,11 @@ class Driver {
  public:
   explicit Driver(const Options& options)
       : options_(options), form_(nullptr, options.service.empty() ? TFormMain::DefaultServiceUrl() : options.service) {
+    // An https service's certificate: checked against --cacert alone when
+    // given, not at all with -k.
+    kv::TIdSSLIOHandlerSocket& tls = form_.IdSSLIOHandlerSocket1();
+    if (!options.ca_file.empty()) tls.SSLOptions().RootCertFile = options.ca_file;
+    tls.VerifyPeerCertificate = !options.insecure;
     form_.SaveDialog1.Runner = [this](const kv::TSaveDialog&) -> std::optional<std::string> {
       if (save_answer_.empty()) return std::nullopt;
       return save_answer_;

@@ -5,6 +5,7 @@
 #include "tests/support/run_process.h"
 #include "tests/support/stat_sim_fixture.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/tls_peers.h"
 
 namespace kv::test {
 namespace {
@@ -98,6 +99,30 @@ TEST(KvornisCli, DigsAtTheStandInService) {
   EXPECT_NE(result.out.find("status: Выполнено - получено 250 кейвордов\n"), std::string::npos);
   EXPECT_NE(result.out.find("status: Выполнено - получено 500 кейвордов\n"), std::string::npos);
   EXPECT_NE(result.out.find("status: Выполнено - получено 10 кейвордов\n"), std::string::npos);
+}
+
+TEST(KvornisCli, DigsAtTheStandInServiceOverTls) {
+  TestCertificates certs;
+  StatSimProcess sim({"--tls-cert", certs.ServerCert(), "--tls-key", certs.ServerKey()});
+  ASSERT_EQ(sim.BaseUrl().rfind("https://", 0), 0u) << sim.BaseUrl();
+  struct Case {
+    std::vector<std::string> options;
+    std::string out_has;
+  } cases[] = {
+      {{"--cacert", certs.Ca()}, "status: Выполнено - получено 150 кейвордов\n"},
+      {{"-k"}, "status: Выполнено - получено 150 кейвордов\n"},
+      // The build trusts the system's store, which does not know the test
+      // authority: the failure is no socket failure, so the error box shows it.
+      {{}, "error: Error connecting with SSL."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.options));
+    std::vector<std::string> args = c.options;
+    args.insert(args.end(), {"--service", sim.BaseUrl(), "keyword=кот", "pages=3", "get"});
+    const ProcessResult result = RunBuildProgram("tools/kvornis-cli", args);
+    EXPECT_EQ(result.exit_code, 0) << result.err;
+    EXPECT_NE(result.out.find(c.out_has), std::string::npos) << result.out;
+  }
 }
 
 TEST(KvornisCli, UnreachableServiceIsShownAsAConnectionProblem) {

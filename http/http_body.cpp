@@ -78,13 +78,15 @@ void TIdCustomHTTP::ReadChunkedBody(Stream& body) {
   response_pending_ = false;
 }
 
-void TIdCustomHTTP::ReadBody() {
-  TIdHTTPResponse& response = LastResponse();
+void TIdCustomHTTP::ReadBody() { ReadBody(LastResponse(), Request().RequestMethod); }
+
+void TIdCustomHTTP::ReadBody(TIdHTTPResponse& response, TIdHTTPMethod method) {
   // These responses end with their head whatever length they announce;
-  // reading on would wait for bytes that never come.
+  // reading on would wait for bytes that never come. A tunnel that stands
+  // carries no body of its answer.
   const int code = response.StoredStatusCode();
   const bool chunked = response.HeaderLines.ValueOf("Transfer-Encoding").find("chunked") != std::string::npos;
-  if (Request().RequestMethod == hmHead || code / 100 == 1 || code == 204 || code == 304 ||
+  if (method == hmHead || (method == hmConnect && code / 100 == 2) || code / 100 == 1 || code == 204 || code == 304 ||
       (response.ContentLengthKnown && response.ContentLength == 0 && !chunked)) {
     response_pending_ = false;
     return;
@@ -106,12 +108,14 @@ void TIdCustomHTTP::ReadBody() {
   }
 }
 
-bool TIdCustomHTTP::DiscardBody() {
+bool TIdCustomHTTP::DiscardBody() { return DiscardBody(LastResponse(), Request().RequestMethod); }
+
+bool TIdCustomHTTP::DiscardBody(TIdHTTPResponse& response, TIdHTTPMethod method) {
   CountingStream sink;  // keeps nothing
   ReadTimeoutScope timeout(*this, kDiscardTimeout);
-  BodyStreamScope stream(LastResponse(), &sink);
+  BodyStreamScope stream(response, &sink);
   try {
-    ReadBody();
+    ReadBody(response, method);
   } catch (const Exception&) {
     // A body nobody reads may come late or not at all; the connection is
     // then not kept.
@@ -119,15 +123,16 @@ bool TIdCustomHTTP::DiscardBody() {
   return !response_pending_;
 }
 
-void TIdCustomHTTP::RaiseStatusError() {
-  TIdHTTPResponse& response = LastResponse();
+void TIdCustomHTTP::RaiseStatusError() { RaiseStatusError(LastResponse(), Request().RequestMethod); }
+
+void TIdCustomHTTP::RaiseStatusError(TIdHTTPResponse& response, TIdHTTPMethod method) {
   std::string error_body;
   {
     MemoryStream scratch(kMaxErrorBody);
     ReadTimeoutScope timeout(*this, kErrorBodyTimeout);
     BodyStreamScope stream(response, &scratch);
     try {
-      ReadBody();
+      ReadBody(response, method);
     } catch (const EIdConnClosedGracefully&) {
       // An error body cut short by the peer is still the status's body; the
       // status is what the caller learns of.

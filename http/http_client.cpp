@@ -63,10 +63,6 @@ void TIdCustomHTTP::Post(const std::string& url, Stream& upload, Stream* body) {
   RunRequest(hmPost, url, body, &upload);
 }
 
-bool TIdCustomHTTP::HandleAuthChallenge(TIdHTTPRequest&, TIdHTTPResponse&) { return false; }
-
-bool TIdCustomHTTP::HandleProxyAuthChallenge(TIdHTTPRequest&, TIdHTTPResponse&) { return false; }
-
 bool TIdCustomHTTP::NotifyRedirect(std::string& dest, TIdHTTPMethod& method, int count) {
   bool handled = HandleRedirects;
   if (OnRedirect) {
@@ -162,7 +158,13 @@ TIdHTTPVerdictInput TIdCustomHTTP::VerdictInput() {
 }
 
 void TIdCustomHTTP::CarryOut(TIdHTTPVerdict& verdict) {
-  if (verdict.Body == baRaiseStatusError) RaiseStatusError();
+  if (verdict.Body == baRaiseStatusError) {
+    // A challenge that goes unanswered starts its scheme again.
+    const int code = LastResponse().StoredStatusCode();
+    if (code == 401 && Request().Authenticator) Request().Authenticator->Restart();
+    if (code == 407 && ProxyParams().ProxyAuthenticator) ProxyParams().ProxyAuthenticator->Restart();
+    RaiseStatusError();
+  }
   if (!Connected()) {
     verdict.Step = verdict.StepIfClosed;
     return;
@@ -195,14 +197,15 @@ void TIdCustomHTTP::ReadResponseHead() {
   } while (response.StatusCode() == 100);
 }
 
-void TIdCustomHTTP::StoreResponseCookies() {
+void TIdCustomHTTP::StoreResponseCookies() { StoreResponseCookies(LastResponse().HeaderLines); }
+
+void TIdCustomHTTP::StoreResponseCookies(const TIdHeaderList& lines) {
   if (cookie_manager_ == nullptr && AllowCookies) {
     owned_cookie_manager_ = std::make_unique<TIdCookieManager>();
     cookie_manager_ = owned_cookie_manager_.get();
     owns_cookie_manager_ = true;
   }
   if (cookie_manager_ == nullptr) return;
-  const TIdHeaderList& lines = LastResponse().HeaderLines;
   const std::string& host = current_uri_->Host;
   for (int i = 0; i < lines.Count(); ++i) {
     if (TIdHeaderList::IsContinuationLine(lines[i])) continue;

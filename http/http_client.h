@@ -28,6 +28,13 @@ enum TIdHTTPOption : unsigned {
 // `numRedirect` is a copy: changing it changes nothing.
 using TIdHTTPOnRedirectEvent = std::function<void(Component* Sender, std::string& dest, int& numRedirect,
                                                   bool& Handled, TIdHTTPMethod& VMethod)>;
+// Called when a challenge is answered for the first time: the handler may
+// pick another scheme than the first registered one the challenge names.
+using TIdOnSelectAuthorization = std::function<void(Component* Sender, const TIdAuthenticationClass*& AuthenticationClass,
+                                                    const TIdHeaderList& AuthInfo)>;
+// Asked for credentials: the handler fills the authenticator's user name
+// and password and sets Handled to answer the challenge.
+using TIdOnAuthorization = std::function<void(Component* Sender, TIdAuthentication& Authentication, bool& Handled)>;
 
 class TIdCustomHTTP : public TIdTCPClient {
  public:
@@ -42,6 +49,10 @@ class TIdCustomHTTP : public TIdTCPClient {
   int RedirectMaximum = 15;
   unsigned HTTPOptions = hoForceEncodeParams;
   TIdHTTPOnRedirectEvent OnRedirect;
+  TIdOnSelectAuthorization OnSelectAuthorization;
+  TIdOnSelectAuthorization OnSelectProxyAuthorization;
+  TIdOnAuthorization OnAuthorization;
+  TIdOnAuthorization OnProxyAuthorization;
 
   TIdProxyConnectionInfo& ProxyParams() { return *proxy_params_; }
   TIdHTTPRequest& Request() { return protocol_->Request(); }
@@ -68,8 +79,8 @@ class TIdCustomHTTP : public TIdTCPClient {
   void Post(const std::string& url, Stream& upload, Stream* body);
   virtual void RunRequest(TIdHTTPMethod method, const std::string& url, Stream* body, Stream* upload);
 
-  // True when credentials are ready for another attempt. No scheme is
-  // registered yet, so a challenge is never answered.
+  // True when credentials are ready for another attempt at a 401 (origin)
+  // or a 407 (proxy) challenge.
   virtual bool HandleAuthChallenge(TIdHTTPRequest& request, TIdHTTPResponse& response);
   virtual bool HandleProxyAuthChallenge(TIdHTTPRequest& request, TIdHTTPResponse& response);
   // Handled starts as HandleRedirects; OnRedirect may change it, `dest` and
@@ -80,6 +91,10 @@ class TIdCustomHTTP : public TIdTCPClient {
 
  protected:
   void Notification(Component* component, Operation operation) override;
+  // After the connection's own handling: an origin authenticator that has
+  // finished its steps is released, the proxy's starts again, and the
+  // connection is no longer any route's.
+  void NotifyDisconnected() override;
 
  private:
   // One pass of the request loop: `url` requested with `method`, the
@@ -89,8 +104,17 @@ class TIdCustomHTTP : public TIdTCPClient {
   // Splits `url` and merges it into CurrentUri; sets the request target,
   // the Host value and the content length.
   void ResolveTarget(const std::string& url);
-  // Points the connection at CurrentUri's host and port and picks the route.
+  // Points the connection at the origin or the proxy, picks the route, and
+  // closes an open connection that is another route's.
   void ChooseRoute();
+  // What a connection for the route is: route, proxy and origin.
+  std::string RouteIdentity() const;
+  // "Authorization" goes only to the origin it was given for.
+  bool CredentialsForThisOrigin();
+  // The CONNECT exchange on the proxy connection, until the tunnel stands;
+  // then the transport speaks TLS to the origin through it.
+  void OpenTunnel();
+  bool SecureRoute() const;
   void ConnectAndSend();
   void EnsureConnection();
   TIdHTTPVerdictInput VerdictInput();
@@ -100,10 +124,12 @@ class TIdCustomHTTP : public TIdTCPClient {
   // Status line, header block, cookies; a 100 head is skipped.
   void ReadResponseHead();
   void StoreResponseCookies();
+  void StoreResponseCookies(const TIdHeaderList& lines);
   // The response body into the response's BodyStream, by length, by chunks
   // or until the peer closes. A body cut short by the peer raises
   // EIdConnClosedGracefully, except one that runs until the close.
   void ReadBody();
+  void ReadBody(TIdHTTPResponse& response, TIdHTTPMethod method);
   void ReadChunkedBody(Stream& body);
   // A chunk size line's size; -1 for a line that is no size.
   int64_t ReadChunkLength();
@@ -112,13 +138,14 @@ class TIdCustomHTTP : public TIdTCPClient {
   // Reads and drops a body with a short time limit; nothing of it fails.
   // True when the body was read to its end.
   bool DiscardBody();
+  bool DiscardBody(TIdHTTPResponse& response, TIdHTTPMethod method);
   // The last response lets the connection, if it still stands, stay open.
   bool ResponseReusable();
   // Closes the connection when its response was not read to the end or
   // does not let it stay open.
   void CloseUnlessReusable();
   [[noreturn]] void RaiseStatusError();
-  bool SecureConnection() const;
+  [[noreturn]] void RaiseStatusError(TIdHTTPResponse& response, TIdHTTPMethod method);
 
   std::unique_ptr<TIdURI> current_uri_;
   std::unique_ptr<TIdHTTPProtocol> protocol_;
@@ -132,6 +159,9 @@ class TIdCustomHTTP : public TIdTCPClient {
   bool response_pending_ = false;
   int auth_attempts_ = 0;
   int proxy_auth_attempts_ = 0;
+  std::string credentials_origin_;  // scheme://host:port the credentials are for
+  std::string connection_route_;    // RouteIdentity of the open connection
+  bool tunnel_standing_ = false;
 };
 
 // The published client; it adds no behaviour.

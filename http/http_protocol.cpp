@@ -26,9 +26,11 @@ bool TIdHTTPResponse::Reusable(bool connected, TIdHTTPProtocolVersion client_ver
 }
 
 void TIdHTTPProtocol::WriteRequest(TIdTCPConnection& connection, TIdHTTPProtocolVersion version,
-                                   TIdProxyConnectionInfo& proxy, const std::string& cookies) {
+                                   TIdProxyConnectionInfo* proxy, bool origin_credentials,
+                                   const std::string& cookies) {
   request_.ComposeHeaders();
-  proxy.ComposeHeaders(request_.HeaderLines);
+  if (!origin_credentials) request_.HeaderLines.SetValueOf("Authorization", "");
+  if (proxy != nullptr) proxy->ComposeHeaders(request_.HeaderLines);
   if (!cookies.empty()) request_.HeaderLines.SetValueOf("Cookie", cookies);
 
   // The whole head leaves in one send.

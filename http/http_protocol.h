@@ -88,11 +88,12 @@ class TIdHTTPProtocol {
   TIdHTTPRequest& Request() { return request_; }
   TIdHTTPResponse& Response() { return response_; }
 
-  // Composes the header lines, then the proxy's and the "Cookie" line (when
-  // `cookies` is not empty), and sends the request line, the header lines
-  // and the empty line in one send.
-  void WriteRequest(TIdTCPConnection& connection, TIdHTTPProtocolVersion version,
-                    TIdProxyConnectionInfo& proxy, const std::string& cookies);
+  // Composes the header lines (without "Authorization" unless
+  // `origin_credentials`), then the proxy's credentials when a proxy is
+  // given and the "Cookie" line when `cookies` is not empty, and sends the
+  // request line, the header lines and the empty line in one send.
+  void WriteRequest(TIdTCPConnection& connection, TIdHTTPProtocolVersion version, TIdProxyConnectionInfo* proxy,
+                    bool origin_credentials, const std::string& cookies);
   // The header block after the status line; a peer close after the first
   // header line ends it and disconnects.
   void ReadHeaderLines(TIdTCPConnection& connection);

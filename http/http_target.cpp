@@ -65,46 +65,111 @@ void TIdCustomHTTP::ChooseRoute() {
   TIdURI& current = *current_uri_;
   const int32_t port = StrToInt(current.Port);
   if (port < 0 || port > 65535) throw EIdInvalidPort(current.Port);
-  if (!SameTextAscii(Host(), current.Host) || port != Port()) {
-    if (Connected()) Disconnect();
-    SetHost(current.Host);
-    SetPort(port);
-  }
   TIdHTTPRequest& request = Request();
-  if (SameTextAscii(current.Protocol, "HTTPS")) {
-    if (IOHandler() == nullptr || !IOHandler()->SpeaksTls()) throw EIdIOHandlerPropInvalid();
-    IOHandler()->SetPeerHostName(current.Host);
-    IOHandler()->SetClearText(false);
-    request.Route = rtTls;
+  TIdIOHandler* transport = IOHandler();
+  const bool tls_transport = transport != nullptr && transport->SpeaksTls();
+  const bool https = SameTextAscii(current.Protocol, "HTTPS");
+  const TIdProxyConnectionInfo& proxy = *proxy_params_;
+
+  if (proxy.ProxyServer().empty()) {
+    if (!SameTextAscii(Host(), current.Host) || port != Port()) {
+      if (Connected()) Disconnect();
+      SetHost(current.Host);
+      SetPort(port);
+    }
+    if (https) {
+      if (!tls_transport) throw EIdIOHandlerPropInvalid();
+      transport->SetPeerHostName(current.Host);
+      request.Route = rtTls;
+    } else {
+      request.Route = rtDirect;
+    }
   } else {
-    if (IOHandler() != nullptr && IOHandler()->SpeaksTls()) IOHandler()->SetClearText(true);
-    request.Route = rtDirect;
+    // The connection goes to the proxy; the origin stays in CurrentUri.
+    if ((!SameTextAscii(Host(), proxy.ProxyServer()) || Port() != proxy.ProxyPort()) && Connected()) Disconnect();
+    CheckPortNumber(proxy.ProxyPort());
+    TIdTCPClient::SetHost(proxy.ProxyServer());
+    TIdTCPClient::SetPort(proxy.ProxyPort());
+    if (https) {
+      // No TLS transport, no tunnel: the request would go out in clear.
+      if (!tls_transport) throw EIdIOHandlerPropInvalid();
+      transport->SetPeerHostName(current.Host);
+      request.Route = rtTlsProxy;
+    } else {
+      request.Route = rtProxy;
+    }
+  }
+  // A connection stands for one route: another route needs another one.
+  if (!connection_route_.empty() && connection_route_ != RouteIdentity() && Connected()) Disconnect();
+  // Plain until a tunnel stands; TLS at once to the origin.
+  if (tls_transport && !(request.Route == rtTlsProxy && tunnel_standing_)) {
+    transport->SetClearText(request.Route != rtTls);
   }
 }
 
-bool TIdCustomHTTP::SecureConnection() const { return IOHandler() != nullptr && IOHandler()->SpeaksTls(); }
+std::string TIdCustomHTTP::RouteIdentity() const {
+  const TIdURI& current = *current_uri_;
+  const std::string origin = UpperCaseAscii(current.Host) + ":" + current.Port;
+  const std::string proxy = UpperCaseAscii(proxy_params_->ProxyServer()) + ":" + IntToStr(proxy_params_->ProxyPort());
+  switch (const_cast<TIdCustomHTTP*>(this)->Request().Route) {
+    case rtDirect: return "direct " + origin;
+    case rtTls: return "tls " + origin;
+    case rtProxy: return "proxy " + proxy;
+    case rtTlsProxy: return "tunnel " + proxy + " to " + origin;
+  }
+  return {};
+}
+
+bool TIdCustomHTTP::SecureRoute() const {
+  const TIdHTTPRoute route = const_cast<TIdCustomHTTP*>(this)->Request().Route;
+  return route == rtTls || (route == rtTlsProxy && tunnel_standing_);
+}
+
+bool TIdCustomHTTP::CredentialsForThisOrigin() {
+  const TIdURI& current = *current_uri_;
+  const std::string origin = UpperCaseAscii(current.Protocol) + "://" + UpperCaseAscii(current.Host) + ":" + current.Port;
+  TIdHTTPRequest& request = Request();
+  // The first origin that credentials go to is the one they are for.
+  if (credentials_origin_.empty() && (request.Authenticator || request.BasicAuthentication))
+    credentials_origin_ = origin;
+  return credentials_origin_ == origin;
+}
 
 void TIdCustomHTTP::EnsureConnection() {
   CloseUnlessReusable();
   ProbePeerClosed(IfClosed::Return);
-  if (!Connected()) Connect(ReadTimeout);
+  if (!Connected()) {
+    Connect(ReadTimeout);
+    connection_route_ = RouteIdentity();
+    tunnel_standing_ = false;
+  }
 }
 
 void TIdCustomHTTP::ConnectAndSend() {
   ChooseRoute();
   TIdHTTPRequest& request = Request();
-  if (request.Route == rtDirect) {
-    if (ProtocolVersion == pv1_0 && request.Connection.empty()) request.Connection = "keep-alive";
-  } else if (request.Route == rtTls || request.Route == rtTlsProxy) {
-    request.Connection.clear();
+  switch (request.Route) {
+    case rtDirect:
+      if (ProtocolVersion == pv1_0 && request.Connection.empty()) request.Connection = "keep-alive";
+      break;
+    case rtProxy:
+      // A proxy is asked for the whole URI.
+      request.TargetUrl = EncodeControlBytes(current_uri_->FullUri(0));
+      if (ProtocolVersion == pv1_0 && request.Connection.empty()) request.ProxyConnection = "keep-alive";
+      break;
+    case rtTls:
+    case rtTlsProxy:
+      request.Connection.clear();
+      break;
   }
-  // Routes through a proxy take their own steps here: the absolute request
-  // target for rtProxy, the CONNECT tunnel for rtTlsProxy.
   EnsureConnection();
+  if (request.Route == rtTlsProxy && !tunnel_standing_) OpenTunnel();
   std::string cookies;
-  if (cookie_manager_ != nullptr) cookies = cookie_manager_->CookieHeaderFor(*current_uri_, SecureConnection());
+  if (cookie_manager_ != nullptr) cookies = cookie_manager_->CookieHeaderFor(*current_uri_, SecureRoute());
   response_pending_ = true;
-  protocol_->WriteRequest(*this, ProtocolVersion, ProxyParams(), cookies);
+  // Proxy credentials go to the proxy only, never through a tunnel.
+  protocol_->WriteRequest(*this, ProtocolVersion, request.Route == rtProxy ? proxy_params_.get() : nullptr,
+                          CredentialsForThisOrigin(), cookies);
   const bool has_upload = request.RequestMethod == hmPost || request.RequestMethod == hmPut;
   if (has_upload && request.UploadStream != nullptr) WriteFromStream(*request.UploadStream);
 }

@@ -5,12 +5,10 @@
 namespace kv {
 
 void TIdProxyConnectionInfo::ComposeHeaders(TIdHeaderList& headerLines) {
-  if (!ProxyAuthenticator && BasicAuthentication && BasicAuthenticationMaker()) {
-    ProxyAuthenticator = BasicAuthenticationMaker()();
-    if (ProxyAuthenticator) {
-      ProxyAuthenticator->AssignUserName(ProxyUsername);
-      ProxyAuthenticator->AssignPassword(ProxyPassword);
-    }
+  if (!ProxyAuthenticator && BasicAuthentication) {
+    ProxyAuthenticator = std::make_unique<TIdBasicAuthentication>();
+    ProxyAuthenticator->AssignUserName(ProxyUsername);
+    ProxyAuthenticator->AssignPassword(ProxyPassword);
   }
   if (!ProxyAuthenticator) return;
   const std::string credentials = ProxyAuthenticator->CredentialsText();

@@ -36,12 +36,10 @@ void TIdRequestHeaderInfo::ComposeHeaders() {
     if (ContentRangeEnd != 0) range += IntToStr(static_cast<int64_t>(ContentRangeEnd));
     HeaderLines.SetValueOf("Range", range);
   }
-  if (!Authenticator && BasicAuthentication && BasicAuthenticationMaker()) {
-    Authenticator = BasicAuthenticationMaker()();
-    if (Authenticator) {
-      Authenticator->AssignUserName(Username);
-      Authenticator->AssignPassword(Password);
-    }
+  if (!Authenticator && BasicAuthentication) {
+    Authenticator = std::make_unique<TIdBasicAuthentication>();
+    Authenticator->AssignUserName(Username);
+    Authenticator->AssignPassword(Password);
   }
   if (Authenticator) set("Authorization", Authenticator->CredentialsText());
 }

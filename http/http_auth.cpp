@@ -1,0 +1,109 @@
+// Answers to 401 and 407 challenges, and what a closed connection means
+// for the authenticators.
+#include "base/text_tokens.h"
+#include "http/authentication.h"
+#include "http/http_client.h"
+
+namespace kv {
+
+namespace {
+
+// The first challenge whose scheme is registered, its class, or null.
+const TIdAuthenticationClass* FirstKnownScheme(const TIdHeaderList& challenges) {
+  for (const std::string& challenge : challenges.Lines()) {
+    const std::string scheme = challenge.substr(0, challenge.find(' '));
+    if (const TIdAuthenticationClass* found = FindAuthScheme(scheme)) return found;
+  }
+  return nullptr;
+}
+
+// Makes the authenticator for a challenge when there is none yet.
+bool EnsureAuthenticator(std::unique_ptr<TIdAuthentication>& authenticator, const TIdHeaderList& challenges,
+                         const TIdOnSelectAuthorization& select, Component* sender) {
+  if (authenticator) return true;
+  const TIdAuthenticationClass* scheme = FirstKnownScheme(challenges);
+  if (scheme == nullptr) return false;
+  if (select) select(sender, scheme, challenges);
+  if (scheme == nullptr) return false;
+  authenticator = scheme->Create();
+  return authenticator != nullptr;
+}
+
+}  // namespace
+
+bool TIdCustomHTTP::HandleAuthChallenge(TIdHTTPRequest& request, TIdHTTPResponse& response) {
+  ++auth_attempts_;
+  if (!EnsureAuthenticator(request.Authenticator, response.WWWAuthenticate, OnSelectAuthorization, this))
+    return false;
+  // Credentials in the request alone do not answer a challenge.
+  if (!OnAuthorization) return false;
+  TIdAuthentication& authenticator = *request.Authenticator;
+  authenticator.AssignUserName(request.Username);
+  authenticator.AssignPassword(request.Password);
+  authenticator.ParamLines.SetValueOf("Authorization", authenticator.CredentialsText());
+  authenticator.ChallengeLines().AssignLines(response.WWWAuthenticate);
+  for (;;) {
+    switch (authenticator.Next()) {
+      case anAskProgram: {
+        authenticator.AssignUserName(request.Username);
+        authenticator.AssignPassword(request.Password);
+        bool handled = false;
+        OnAuthorization(this, authenticator, handled);
+        if (!handled) return false;
+        request.BasicAuthentication = true;
+        request.Username = authenticator.Username();
+        request.Password = authenticator.Password();
+        break;
+      }
+      case anSendRequest:
+        // The credentials now answer for this origin.
+        credentials_origin_ = UpperCaseAscii(current_uri_->Protocol) + "://" + UpperCaseAscii(current_uri_->Host) +
+                              ":" + current_uri_->Port;
+        return true;
+      case anFail:
+        return false;
+    }
+  }
+}
+
+bool TIdCustomHTTP::HandleProxyAuthChallenge(TIdHTTPRequest&, TIdHTTPResponse& response) {
+  ++proxy_auth_attempts_;
+  TIdProxyConnectionInfo& proxy = ProxyParams();
+  if (!EnsureAuthenticator(proxy.ProxyAuthenticator, response.ProxyAuthenticate, OnSelectProxyAuthorization, this))
+    return false;
+  TIdAuthentication& authenticator = *proxy.ProxyAuthenticator;
+  authenticator.Restart();
+  if (!OnProxyAuthorization) return false;
+  // The stored password survives the challenge: the handler is asked when
+  // there is no user name yet, and sees the current password.
+  authenticator.AssignUserName(proxy.ProxyUsername);
+  authenticator.AssignPassword(proxy.ProxyPassword);
+  authenticator.ChallengeLines().AssignLines(response.ProxyAuthenticate);
+  for (;;) {
+    switch (authenticator.Next()) {
+      case anAskProgram: {
+        authenticator.AssignUserName(proxy.ProxyUsername);
+        authenticator.AssignPassword(proxy.ProxyPassword);
+        bool handled = false;
+        OnProxyAuthorization(this, authenticator, handled);
+        if (!handled) return false;
+        proxy.ProxyUsername = authenticator.Username();
+        proxy.ProxyPassword = authenticator.Password();
+        break;
+      }
+      case anSendRequest: return true;
+      case anFail: return false;
+    }
+  }
+}
+
+void TIdCustomHTTP::NotifyDisconnected() {
+  TIdTCPClient::NotifyDisconnected();
+  connection_route_.clear();
+  tunnel_standing_ = false;
+  std::unique_ptr<TIdAuthentication>& origin = Request().Authenticator;
+  if (origin && origin->StepCount() == origin->StepsDone) origin.reset();
+  if (ProxyParams().ProxyAuthenticator) ProxyParams().ProxyAuthenticator->Restart();
+}
+
+}  // namespace kv

@@ -1,0 +1,64 @@
+// The CONNECT tunnel through an HTTP proxy: an exchange of its own on the
+// proxy connection, answered challenges included, until the proxy says the
+// tunnel stands; the transport then speaks TLS to the origin through it.
+#include "base/int_conversion.h"
+#include "http/http_client.h"
+#include "http/http_exceptions.h"
+
+namespace kv {
+
+void TIdCustomHTTP::OpenTunnel() {
+  TIdHTTPProtocol tunnel;
+  TIdHTTPRequest& connect = tunnel.Request();
+  TIdHTTPResponse& answer = tunnel.Response();
+  const TIdHTTPRequest& real = Request();
+  connect.UserAgent = real.UserAgent;
+  connect.Host = real.Host;
+  connect.Pragma = "no-cache";
+  connect.TargetUrl = current_uri_->Host + ":" + current_uri_->Port;
+  connect.RequestMethod = hmConnect;
+  connect.ProxyConnection = "keep-alive";
+  // A CONNECT has no body, so it says no length.
+  connect.SetContentLength(-1);
+  Request().Connection.clear();
+  MemoryStream scratch;
+  answer.BodyStream = &scratch;
+
+  for (;;) {
+    response_pending_ = true;
+    tunnel.WriteRequest(*this, ProtocolVersion, proxy_params_.get(), false, "");
+    answer.StatusLine = ReadLn();
+    if (answer.StatusLine.empty()) {
+      answer.StatusLine = "HTTP/1.0 200 OK";
+      answer.HeaderLines.Clear();
+      answer.HeaderLines.Add("Connection: close");
+      answer.ParseHeaders();
+    } else {
+      tunnel.ReadHeaderLines(*this);
+      StoreResponseCookies(answer.HeaderLines);
+    }
+    const int code = answer.StatusCode();
+    if (code / 100 == 2) {
+      // Any 2xx: the tunnel stands and nothing of the answer follows.
+      response_pending_ = false;
+      IOHandler()->SetClearText(false);
+      tunnel_standing_ = true;
+      return;
+    }
+    if (code == 407 && proxy_auth_attempts_ < AuthRetries && HandleProxyAuthChallenge(connect, answer)) {
+      DiscardBody(answer, hmConnect);
+      // The proxy may close after its challenge: ask again on a new one.
+      if (response_pending_ || !answer.Reusable(Connected(), ProtocolVersion)) {
+        response_pending_ = false;
+        Disconnect();
+        Connect(ReadTimeout);
+        connection_route_ = RouteIdentity();
+      }
+      continue;
+    }
+    if (code == 407 && ProxyParams().ProxyAuthenticator) ProxyParams().ProxyAuthenticator->Restart();
+    RaiseStatusError(answer, hmConnect);
+  }
+}
+
+}  // namespace kv

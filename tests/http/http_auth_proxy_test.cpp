@@ -1,0 +1,168 @@
+// Credentials and proxies over the in-memory transport: what goes on the
+// wire for each request, and to whom.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "http/authentication.h"
+#include "http/encoder_mime.h"
+#include "tests/http/http_test_helpers.h"
+#include "tests/support/memory_transport.h"
+
+namespace kv::test {
+namespace {
+
+const std::string kOk = Response("200 OK", "fine");
+const std::string kChallenge = "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: NTLM\r\n"
+                               "WWW-Authenticate: Basic realm=\"x\", username=evil, password=bad\r\n"
+                               "Content-Length: 6\r\n\r\ndenied";
+const std::string kBasicUp = "Basic " + TIdEncoderMIME().Encode("u:p");
+
+struct Client {
+  explicit Client(std::vector<MemoryTransport::Server> servers) : transport(std::move(servers)) {
+    http.SetIOHandler(&transport);
+    http.HandleRedirects = true;
+  }
+  // The header value `name` of request `index` (from 0) on connection
+  // `connection`; "-" when the request has no such line.
+  std::string Header(int connection, int index, const std::string& name) const {
+    const std::string& sent = transport.Sent(connection);
+    size_t start = 0;
+    for (int i = 0; i < index; ++i) start = sent.find(kHeadEnd, start) + 4;
+    const std::string head = sent.substr(start, sent.find(kHeadEnd, start) - start);
+    TIdHeaderList lines;
+    lines.SetText(head.substr(head.find("\r\n") + 2) + "\r\n");
+    return lines.IndexOfHeader(name) < 0 ? "-" : lines.ValueOf(name);
+  }
+  std::string RequestLine(int connection, int index) const {
+    const std::string& sent = transport.Sent(connection);
+    size_t start = 0;
+    for (int i = 0; i < index; ++i) start = sent.find(kHeadEnd, start) + 4;
+    return sent.substr(start, sent.find("\r\n", start) - start);
+  }
+  MemoryTransport transport;
+  TIdHTTP http;
+};
+
+std::string GetBody(TIdHTTP& http, const std::string& url) {
+  MemoryStream body;
+  const std::string failure = FailureOf([&] { http.Get(url, &body); });
+  return failure == "no exception" ? BodyOf(body) : failure;
+}
+
+TEST(HttpAuthentication, Base64OfTheCredentials) {
+  const TIdEncoderMIME mime;
+  for (const auto& [plain, encoded] : std::vector<std::pair<std::string, std::string>>{
+           {"", ""}, {"u", "dQ=="}, {"u:", "dTo="}, {"u:p", "dTpw"}, {"\xFF\xFE\xFD\xFC", "//79/A=="}}) {
+    EXPECT_EQ(mime.Encode(plain), encoded) << plain;
+  }
+  EXPECT_EQ(FailureOf([&] { mime.Encode("abcd", 2); }), "EIdException: Uneven size in Encode.");
+  EXPECT_EQ(mime.Encode("abcdef", 3), "YWJj");
+  EXPECT_EQ(FindAuthScheme("bAsIc"), &kBasicAuthentication);
+  EXPECT_EQ(FailureOf([] { RegisterAuthScheme("BASIC", kBasicAuthentication); }),
+            "EIdAlreadyRegisteredAuthenticationMethod: This authentication method is already registered with "
+            "class name TIdBasicAuthentication.");
+}
+
+TEST(HttpAuthentication, ChallengesAnsweredOrRefused) {
+  struct Case {
+    const char* name;
+    bool handler;     // an OnAuthorization handler that grants
+    bool in_process;  // hoInProcessAuth
+    std::vector<std::string> replies;
+    std::string outcome;       // of the first Get
+    std::string retried_with;  // "Authorization" of the second request
+  };
+  const std::string refused = "EIdHTTPProtocolException: HTTP/1.1 401 Unauthorized";
+  const std::vector<Case> cases = {
+      {"no handler", false, true, {kChallenge}, refused, ""},
+      {"granted, sent again at once", true, true, {kChallenge, kOk}, "fine", kBasicUp},
+      {"granted, the challenge's body returned", true, false, {kChallenge, kOk}, "denied", kBasicUp},
+      {"refused a fourth time", true, true, {kChallenge, kChallenge, kChallenge, kChallenge}, refused, kBasicUp},
+  };
+  for (const Case& c : cases) {
+    Client client({{c.replies, false}});
+    client.http.Request().Username = "u";
+    client.http.Request().Password = "p";
+    if (c.in_process) client.http.HTTPOptions |= hoInProcessAuth;
+    if (c.handler) client.http.OnAuthorization = [](Component*, TIdAuthentication&, bool& handled) { handled = true; };
+    EXPECT_EQ(GetBody(client.http, "http://h/"), c.outcome) << c.name;
+    EXPECT_EQ(client.Header(0, 0, "Authorization"), "-") << c.name;
+    if (!c.retried_with.empty()) {
+      if (!c.in_process) client.http.Get("http://h/", nullptr);
+      // The challenge's own "username" and "password" never become the
+      // credentials.
+      EXPECT_EQ(client.Header(0, 1, "Authorization"), c.retried_with) << c.name;
+    }
+  }
+}
+
+TEST(HttpAuthentication, CredentialsStayWithTheirOrigin) {
+  // Sent unasked to the first origin; a redirect to another host, port or
+  // scheme goes without them, and so does a later request there.
+  Client client({{{"HTTP/1.1 302 Found\r\nLocation: http://h:8080/x\r\nContent-Length: 0\r\n\r\n", kOk}, false},
+                 {{kOk, kOk}, false}});
+  client.http.Request().BasicAuthentication = true;
+  client.http.Request().Username = "u";
+  client.http.Request().Password = "p";
+  EXPECT_EQ(GetBody(client.http, "http://h/"), "fine");
+  EXPECT_EQ(GetBody(client.http, "http://h/again"), "fine");
+  EXPECT_EQ(client.Header(0, 0, "Authorization"), kBasicUp);
+  EXPECT_EQ(client.Header(1, 0, "Authorization"), "-");
+  EXPECT_EQ(client.Header(1, 1, "Authorization"), "-");
+}
+
+TEST(HttpProxy, PlainRequestsAskTheProxyForTheWholeUri) {
+  Client client({{{kOk, Response("407 Proxy Authentication Required", "who?",
+                                 "Proxy-Authenticate: Basic realm=\"proxy\"\r\n"),
+                   kOk},
+                  false}});
+  TIdProxyConnectionInfo& proxy = client.http.ProxyParams();
+  proxy.SetProxyServer("p");
+  proxy.SetProxyPort(3128);
+  EXPECT_EQ(GetBody(client.http, "http://h/a.pl?x=1"), "fine");
+  EXPECT_EQ(client.RequestLine(0, 0), "GET http://h:80/a.pl?x=1 HTTP/1.1");
+  EXPECT_EQ(client.Header(0, 0, "Host"), "h");
+  EXPECT_EQ(client.Header(0, 0, "Proxy-Authorization"), "-");
+  EXPECT_EQ(client.http.Host(), "p");
+  EXPECT_EQ(client.http.CurrentUri().Host, "h");
+
+  // A 407 answered by the handler is asked again with the proxy's
+  // credentials, on the same proxy connection.
+  proxy.ProxyUsername = "u";
+  proxy.ProxyPassword = "p";
+  client.http.HTTPOptions |= hoInProcessAuth;
+  client.http.OnProxyAuthorization = [](Component*, TIdAuthentication&, bool& handled) { handled = true; };
+  EXPECT_EQ(GetBody(client.http, "http://other/b"), "fine");
+  EXPECT_EQ(client.Header(0, 2, "Proxy-Authorization"), kBasicUp);
+  EXPECT_EQ(client.transport.Connects(), 1);
+}
+
+TEST(HttpProxy, ProxyCredentialsNeverReachAnOrigin) {
+  Client client({{{kOk}, false}});
+  TIdProxyConnectionInfo& proxy = client.http.ProxyParams();
+  proxy.ProxyUsername = "u";
+  proxy.ProxyPassword = "p";
+  proxy.BasicAuthentication = true;  // but no proxy server: a direct request
+  EXPECT_EQ(GetBody(client.http, "http://h/"), "fine");
+  EXPECT_EQ(client.Header(0, 0, "Proxy-Authorization"), "-");
+}
+
+TEST(HttpProxy, RoutesChangeConnections) {
+  // Direct, then through the proxy, then direct again: each route its own
+  // connection, and https through a proxy needs a TLS transport.
+  Client client({{{kOk}, false}, {{kOk}, false}, {{kOk}, false}});
+  EXPECT_EQ(GetBody(client.http, "http://h/"), "fine");
+  client.http.ProxyParams().SetProxyServer("h");
+  client.http.ProxyParams().SetProxyPort(80);
+  EXPECT_EQ(GetBody(client.http, "http://h/"), "fine");
+  client.http.ProxyParams().SetProxyServer("");
+  EXPECT_EQ(GetBody(client.http, "http://h/"), "fine");
+  EXPECT_EQ(client.transport.Connects(), 3);
+  client.http.ProxyParams().SetProxyServer("p");
+  EXPECT_EQ(GetBody(client.http, "https://h/"), "EIdIOHandlerPropInvalid: IOHandler value is not valid");
+}
+
+}  // namespace
+}  // namespace kv::test

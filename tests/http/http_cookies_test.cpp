@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "http/cookie_manager.h"
+#include "net/io_handler_ssl.h"
 #include "tests/http/http_test_helpers.h"
 
 namespace kv::test {
@@ -28,6 +29,7 @@ TEST(HttpCookies, SetByOneResponseSentWithTheNext) {
     std::string set_lines;
     std::string second_path;
     std::string cookie_line;  // expected on the second request
+    bool tls_capable = false;  // a TLS transport in clear text under the client
   };
   const std::vector<Case> cases = {
       {"one cookie", true, "Set-Cookie: sid=abc; path=/\r\n", "/stat/b", "Cookie: sid=abc"},
@@ -42,6 +44,9 @@ TEST(HttpCookies, SetByOneResponseSentWithTheNext) {
       {"another domain is refused", true, "Set-Cookie: sid=abc; domain=.example.com\r\n", "/x", ""},
       {"expired at once", true, "Set-Cookie: sid=abc; max-age=0\r\n", "/x", ""},
       {"cookies not allowed", false, "Set-Cookie: sid=abc; path=/\r\n", "/x", ""},
+      {"secure, plain route", true, "Set-Cookie: s=1; path=/; secure\r\n", "/x", ""},
+      // A transport that could speak TLS does not make a plain route secure.
+      {"secure, plain route on a TLS transport", true, "Set-Cookie: s=1; path=/; secure\r\n", "/x", "", true},
   };
   for (const Case& c : cases) {
     LoopbackPeer peer({Script()
@@ -50,6 +55,8 @@ TEST(HttpCookies, SetByOneResponseSentWithTheNext) {
                            .ExpectUntil(kHeadEnd)
                            .Send(Response("200 OK", "second"))});
     TIdHTTP client;
+    TIdSSLIOHandlerSocket tls;
+    if (c.tls_capable) client.SetIOHandler(&tls);
     client.AllowCookies = c.allow_cookies;
     MemoryStream first, second;
     client.Get(Url(peer.Port(), "/stat/a"), &first);

@@ -17,9 +17,10 @@ build: configure
 test: build
 	ctest --preset $(PRESET)
 
-# Builds the window and opens it against the local stand-in service.
+# Builds the window and opens it against the local stand-in service;
+# TLS=1: over https, with a certificate made for the run.
 demo: deps
-	@scripts/demo
+	@scripts/demo $(if $(filter 1,$(TLS)),--tls)
 
 # A picture of the window after a real dig, taken under Xvfb.
 screenshot: deps

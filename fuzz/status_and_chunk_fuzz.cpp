@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   (void)kv::StatusVersionOf(text);
   const int64_t length = kv::ChunkLengthOf(text);
   if (length < 0) __builtin_trap();  // a size is never negative
-  const std::optional<int64_t> size = kv::ChunkSizeOf(text);
-  if (size.value_or(0) != length) __builtin_trap();
+  const std::optional<int64_t> chunk_size = kv::ChunkSizeOf(text);
+  if (chunk_size.value_or(0) != length) __builtin_trap();
   return 0;
 }

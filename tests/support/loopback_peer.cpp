@@ -23,14 +23,18 @@ using Clock = std::chrono::steady_clock;
   throw std::runtime_error(std::string("loopback peer: ") + what + ": " + std::strerror(errno));
 }
 
-// A TCP socket bound to 127.0.0.1 on a free port; returns the socket and the port.
-int BindLoopback(int* port) {
-  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) Fail("socket");
+// A TCP socket bound to a loopback address (127.0.0.1 unless another is
+// given) on a free port; returns the socket and the port.
+int BindLoopback(int* port, const char* host = "127.0.0.1") {
   sockaddr_in address{};
   address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (::inet_pton(AF_INET, host, &address.sin_addr) != 1 || (ntohl(address.sin_addr.s_addr) >> 24) != 127) {
+    errno = EINVAL;
+    Fail("not a loopback address");
+  }
   address.sin_port = 0;
+  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) Fail("socket");
   if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
     ::close(fd);
     Fail("bind");
@@ -155,9 +159,9 @@ Script& Script::TimeLimit(int milliseconds) {
 
 // ---- LoopbackPeer -----------------------------------------------------------
 
-LoopbackPeer::LoopbackPeer(std::vector<Script> scripts) : scripts_(std::move(scripts)) {
+LoopbackPeer::LoopbackPeer(std::vector<Script> scripts, const std::string& host) : scripts_(std::move(scripts)) {
   received_.resize(scripts_.size());
-  listen_fd_ = BindLoopback(&port_);
+  listen_fd_ = BindLoopback(&port_, host.c_str());
   if (::listen(listen_fd_, 16) != 0) {
     CloseFd(listen_fd_);
     Fail("listen");

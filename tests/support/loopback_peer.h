@@ -1,5 +1,6 @@
 #pragma once
-// A scripted peer on 127.0.0.1 for tests that need a real socket.
+// A scripted peer on 127.0.0.1 (or another loopback address, such as
+// 127.0.0.2 for a second origin) for tests that need a real socket.
 //
 // The peer listens on a free loopback port and accepts connections one after
 // another; connection i plays scripts[i] from its first step to its last, then
@@ -70,7 +71,7 @@ class Script {
 
 class LoopbackPeer {
  public:
-  explicit LoopbackPeer(std::vector<Script> scripts);
+  explicit LoopbackPeer(std::vector<Script> scripts, const std::string& host = "127.0.0.1");
   ~LoopbackPeer();
   LoopbackPeer(const LoopbackPeer&) = delete;
   LoopbackPeer& operator=(const LoopbackPeer&) = delete;

@@ -30,14 +30,23 @@ constexpr auto kServedFile = std::filesystem::perms::owner_read | std::filesyste
 NginxServer::NginxServer() { Start({}); }
 
 NginxServer::NginxServer(const std::string& cert_file, const std::string& key_file) {
-  Start({cert_file, key_file});
+  Start({.cert_file = cert_file, .key_file = key_file, .users = {}});
 }
 
-void NginxServer::Start(const std::vector<std::string>& tls_files) {
+NginxServer::NginxServer(const NginxOptions& options) { Start(options); }
+
+void NginxServer::Start(const NginxOptions& options) {
   std::filesystem::permissions(root_.Path(), kServedFolder);
   const std::string script = SourceDir() + "/scripts/run-nginx";
-  std::vector<std::string> argv = {script, root_.Path().string()};
-  argv.insert(argv.end(), tls_files.begin(), tls_files.end());
+  std::vector<std::string> argv = {script};
+  if (!options.users.empty()) {
+    // Outside the served folder, where the workers can read it.
+    std::filesystem::permissions(scratch_.Path(), kServedFolder);
+    WritePasswordFile(scratch_.File("htpasswd"), options.users);
+    argv.insert(argv.end(), {"--htpasswd", scratch_.File("htpasswd")});
+  }
+  argv.push_back(root_.Path().string());
+  if (!options.cert_file.empty()) argv.insert(argv.end(), {options.cert_file, options.key_file});
   const std::string err_path = scratch_.File("stderr");
   int out[2];
   if (::pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");

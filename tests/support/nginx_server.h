@@ -2,14 +2,17 @@
 // A real nginx on a free loopback port, serving a fresh folder, for tests of
 // interoperability. It is started through scripts/run-nginx (which also
 // describes the extra locations: /ssi/, /moved, /moved-rel, /loop,
-// /redirect?to=URL) and stopped with every process of it when the object
-// goes.
+// /redirect?to=URL, /private/) and stopped with every process of it when
+// the object goes.
 //
 //   NginxServer nginx;                       // raises when nginx cannot start
 //   nginx.AddFile("a.txt", "hello\n");
 //   client.Get(nginx.BaseUrl() + "/a.txt", &body);
 //
 //   NginxServer secure(certs.ServerCert(), certs.ServerKey());   // https
+//   NginxOptions options;
+//   options.users = {{"u", "p"}};             // /private/ asks for u:p
+//   NginxServer guarded(options);
 
 #include <sys/types.h>
 
@@ -18,9 +21,16 @@
 #include <string_view>
 #include <vector>
 
+#include "tests/support/password_file.h"
 #include "tests/support/temp_dir.h"
 
 namespace kv::test {
+
+struct NginxOptions {
+  std::string cert_file;  // with key_file: https (PEM files)
+  std::string key_file;
+  Users users;  // when not empty, /private/ asks for Basic credentials of these
+};
 
 class NginxServer {
  public:
@@ -29,6 +39,7 @@ class NginxServer {
   NginxServer();
   // Over https with this certificate and key (PEM files).
   NginxServer(const std::string& cert_file, const std::string& key_file);
+  explicit NginxServer(const NginxOptions& options);
   ~NginxServer();
   NginxServer(const NginxServer&) = delete;
   NginxServer& operator=(const NginxServer&) = delete;
@@ -44,7 +55,7 @@ class NginxServer {
   std::string AddFile(std::string_view relative_path, std::string_view bytes);
 
  private:
-  void Start(const std::vector<std::string>& tls_files);
+  void Start(const NginxOptions& options);
   void Stop();
 
   TempDir root_;

@@ -118,8 +118,8 @@ std::string OpenSslServer::BaseUrl() const { return "https://127.0.0.1:" + std::
 // ---- TlsReplyPeer -------------------------------------------------------------
 
 TlsReplyPeer::TlsReplyPeer(const std::string& cert_file, const std::string& key_file, std::string reply,
-                           Ending ending)
-    : reply_(std::move(reply)), ending_(ending) {
+                           Ending ending, std::vector<std::string> proxy_answers)
+    : reply_(std::move(reply)), ending_(ending), proxy_answers_(std::move(proxy_answers)) {
   context_ = SSL_CTX_new(TLS_server_method());
   if (!context_ || SSL_CTX_use_certificate_chain_file(context_, cert_file.c_str()) != 1 ||
       SSL_CTX_use_PrivateKey_file(context_, key_file.c_str(), SSL_FILETYPE_PEM) != 1 ||
@@ -184,6 +184,21 @@ void TlsReplyPeer::Serve() {
   ::setsockopt(connection.fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
   ::setsockopt(connection.fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
 
+  for (const std::string& answer : proxy_answers_) {
+    // Byte by byte, so that nothing of the handshake after the head is
+    // taken for it.
+    std::string head;
+    while (!head.ends_with("\r\n\r\n")) {
+      char byte;
+      if (::recv(connection.fd, &byte, 1, 0) != 1) return Fail("proxy request head cut short: \"" + head + "\"");
+      head += byte;
+    }
+    plain_heads_.push_back(head);
+    if (::send(connection.fd, answer.data(), answer.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(answer.size())) {
+      return Fail("proxy answer not sent");
+    }
+  }
+
   connection.ssl = SSL_new(context_);
   if (!connection.ssl || SSL_set_fd(connection.ssl, connection.fd) != 1) return Fail("SSL_new: " + OpenSslReasons());
   if (SSL_accept(connection.ssl) != 1) return Fail("handshake: " + OpenSslReasons());
@@ -194,6 +209,7 @@ void TlsReplyPeer::Serve() {
     if (n <= 0) return Fail("request head cut short: \"" + request + "\": " + OpenSslReasons());
     request.append(chunk, static_cast<size_t>(n));
   }
+  tls_head_ = request;
   if (!reply_.empty() && SSL_write(connection.ssl, reply_.data(), static_cast<int>(reply_.size())) <= 0) {
     return Fail("reply: " + OpenSslReasons());
   }

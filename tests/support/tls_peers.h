@@ -64,11 +64,18 @@ class OpenSslServer {
 // One TLS connection on a thread, on OpenSSL directly: completes the
 // handshake, reads a request head, sends `reply` and closes, with or without
 // the close_notify alert before the TCP close.
+//
+// With `proxy_answers` it first plays an HTTP proxy on that connection: it
+// reads a head in clear text and sends the next answer, once per answer;
+// the last one (a 2xx) opens the tunnel in which the handshake follows.
+// Every head it read is kept, so a test can tell what went to the proxy and
+// what went through the tunnel.
 class TlsReplyPeer {
  public:
   enum class Ending { CloseNotify, NoCloseNotify };
 
-  TlsReplyPeer(const std::string& cert_file, const std::string& key_file, std::string reply, Ending ending);
+  TlsReplyPeer(const std::string& cert_file, const std::string& key_file, std::string reply, Ending ending,
+               std::vector<std::string> proxy_answers = {});
   ~TlsReplyPeer();
   TlsReplyPeer(const TlsReplyPeer&) = delete;
   TlsReplyPeer& operator=(const TlsReplyPeer&) = delete;
@@ -78,6 +85,10 @@ class TlsReplyPeer {
   // Waits for the connection to be over; what went wrong on the peer's
   // side, empty when it played its part.
   std::string Finish();
+  // After Finish(): the heads read in clear text (to the proxy), and the
+  // head read over TLS.
+  const std::vector<std::string>& PlainHeads() const { return plain_heads_; }
+  const std::string& TlsHead() const { return tls_head_; }
 
  private:
   void Serve();
@@ -85,6 +96,9 @@ class TlsReplyPeer {
 
   std::string reply_;
   Ending ending_;
+  std::vector<std::string> proxy_answers_;
+  std::vector<std::string> plain_heads_;
+  std::string tls_head_;
   ssl_ctx_st* context_ = nullptr;
   int listen_fd_ = -1;
   int port_ = 0;

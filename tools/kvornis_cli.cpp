@@ -15,7 +15,7 @@
 #include "digging/form_main.h"
 #include "base/cp1251.h"
 #include "base/int_conversion.h"
-#include "net/io_handler_ssl.h"
+#include "tools/transport_options.h"
 
 namespace {
 
@@ -24,13 +24,13 @@ using kv::TFormMain;
 struct Options {
   bool raw = false;
   std::string service;
-  std::string ca_file;  // empty: the build's
-  bool insecure = false;
+  // TLS checks (no --cacert: the build's authority) and the proxy.
+  kv::tools::TransportOptions transport;
   std::vector<std::pair<std::string, std::string>> steps;  // name, argument
 };
 
 constexpr const char* kUsage =
-    "usage: kvornis-cli [--service URL] [--raw] [--cacert FILE] [-k] STEP...\n"
+    "usage: kvornis-cli [--service URL] [--raw] [--proxy URL] [--proxy-user U:P] [--cacert FILE] [-k] STEP...\n"
     "steps: keyword=TEXT pages=TEXT min=TEXT row=R list=FILE\n"
     "       get deep broad clear remdup sort count ltor save=FILE savekw=FILE\n"
     "       print=list print=grid\n";
@@ -52,6 +52,7 @@ bool IsKnownStep(const std::string& name, const std::optional<std::string>& arg)
 
 std::optional<Options> ParseArguments(int argc, char** argv) {
   Options options;
+  std::string complaint;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     if (arg == "--raw") {
@@ -60,10 +61,13 @@ std::optional<Options> ParseArguments(int argc, char** argv) {
       options.service = argv[++i];
     } else if (arg.rfind("--service=", 0) == 0) {
       options.service = arg.substr(10);
-    } else if (arg == "--cacert" && i + 1 < argc && argv[i + 1][0] != '\0') {
-      options.ca_file = argv[++i];
-    } else if (arg == "-k" || arg == "--insecure") {
-      options.insecure = true;
+    } else if (const kv::tools::OptionTaken taken =
+                   kv::tools::TakeTransportOption(options.transport, argc, argv, i, false, complaint);
+               taken != kv::tools::OptionTaken::kNo) {
+      if (taken == kv::tools::OptionTaken::kBad) {
+        std::cerr << "kvornis-cli: " << complaint << '\n' << kUsage;
+        return std::nullopt;
+      }
     } else if (!arg.empty() && arg[0] == '-') {
       std::cerr << "kvornis-cli: unknown option '" << arg << "'\n" << kUsage;
       return std::nullopt;
@@ -87,10 +91,9 @@ class Driver {
   explicit Driver(const Options& options)
       : options_(options), form_(nullptr, options.service.empty() ? TFormMain::DefaultServiceUrl() : options.service) {
     // An https service's certificate: checked against --cacert alone when
-    // given, not at all with -k.
-    kv::TIdSSLIOHandlerSocket& tls = form_.IdSSLIOHandlerSocket1();
-    if (!options.ca_file.empty()) tls.SSLOptions().RootCertFile = options.ca_file;
-    tls.VerifyPeerCertificate = !options.insecure;
+    // given, not at all with -k; the window's client through the proxy
+    // when one is given.
+    kv::tools::ApplyTransportOptions(options.transport, form_.IdHTTP1(), form_.IdSSLIOHandlerSocket1());
     form_.SaveDialog1.Runner = [this](const kv::TSaveDialog&) -> std::optional<std::string> {
       if (save_answer_.empty()) return std::nullopt;
       return save_answer_;

@@ -1,7 +1,8 @@
 // kvornis-get: fetches URLs in order with one HTTP client, like a small
 // curl over the program's own library. Connections and cookies carry from
 // one URL to the next; https URLs go over the client's TLS transport, which
-// passes http in clear text.
+// passes http in clear text. Credentials and an HTTP proxy come from the
+// options shared with kvornis-cli.
 
 #include <unistd.h>
 
@@ -19,23 +20,30 @@
 #include "http/http_client.h"
 #include "net/intercept.h"
 #include "net/io_handler_ssl.h"
+#include "tools/transport_options.h"
 
 namespace {
 
 constexpr const char* kUsage =
     "usage: kvornis-get [options] URL...\n"
-    "  -o FILE            write the bodies to FILE instead of standard output\n"
-    "  -i                 put the status line and header lines before each body\n"
-    "  -v                 status events and request and response heads on stderr\n"
-    "  -L                 follow redirects\n"
-    "  --max-redirs N     passes allowed when following redirects (default 15)\n"
-    "  -H 'Name: value'   add a header line to every request\n"
-    "  -A AGENT           the User-Agent text\n"
-    "  --http1.0          send HTTP/1.0 requests\n"
-    "  --read-timeout MS  give up a read after MS milliseconds (0: never)\n"
-    "  --stats            per URL: status code, body bytes and seconds on stderr\n"
-    "  --cacert FILE      trust only the authorities in FILE (PEM) for https\n"
-    "  -k, --insecure     https without certificate or host name checks\n";
+    "  -o FILE              write the bodies to FILE instead of standard output\n"
+    "  -i                   put the status line and header lines before each body\n"
+    "  -v                   status events and request and response heads on stderr\n"
+    "  -L                   follow redirects\n"
+    "  --max-redirs N       passes allowed when following redirects (default 15)\n"
+    "  -H 'Name: value'     add a header line to every request\n"
+    "  -A AGENT             the User-Agent text\n"
+    "  --http1.0            send HTTP/1.0 requests\n"
+    "  --read-timeout MS    give up a read after MS milliseconds (0: never)\n"
+    "  --stats              per URL: status code, body bytes and seconds on stderr\n"
+    "  -u USER:PASS         Basic credentials for the server of the first URL, sent at once\n"
+    "  --anyauth            send them only when the server asks (401)\n"
+    "  -x, --proxy URL      through the HTTP proxy http://[user:pass@]host[:port]\n"
+    "                       (default port 1080)\n"
+    "  -U, --proxy-user USER:PASS  the proxy's credentials, sent at once\n"
+    "  --proxy-anyauth      send them only when the proxy asks (407)\n"
+    "  --cacert FILE        trust only the authorities in FILE (PEM) for https\n"
+    "  -k, --insecure       https without certificate or host name checks\n";
 
 struct Options {
   std::string output;
@@ -48,12 +56,13 @@ struct Options {
   bool http10 = false;
   std::optional<int> read_timeout;
   bool stats = false;
-  std::string ca_file;
-  bool insecure = false;
+  kv::tools::TransportOptions transport;
   std::vector<std::string> urls;
 };
 
-std::optional<Options> ParseArguments(int argc, char** argv) {
+// A complaint about a bad value goes to `complaint`; other mistakes leave
+// it empty.
+std::optional<Options> ParseArguments(int argc, char** argv, std::string& complaint) {
   Options options;
   auto value = [&](int& i) -> std::optional<std::string> {
     if (i + 1 >= argc) return std::nullopt;
@@ -87,11 +96,10 @@ std::optional<Options> ParseArguments(int argc, char** argv) {
       options.read_timeout = *kv::TryStrToInt(*v);
     } else if (arg == "--stats") {
       options.stats = true;
-    } else if (arg == "--cacert") {
-      if (!(v = value(i)) || v->empty()) return std::nullopt;
-      options.ca_file = *v;
-    } else if (arg == "-k" || arg == "--insecure") {
-      options.insecure = true;
+    } else if (const kv::tools::OptionTaken taken =
+                   kv::tools::TakeTransportOption(options.transport, argc, argv, i, true, complaint);
+               taken != kv::tools::OptionTaken::kNo) {
+      if (taken == kv::tools::OptionTaken::kBad) return std::nullopt;
     } else if (!arg.empty() && arg[0] == '-') {
       return std::nullopt;
     } else {
@@ -150,8 +158,7 @@ class Fetcher {
     if (options.http10) client_.ProtocolVersion = kv::pv1_0;
     if (options.read_timeout) client_.ReadTimeout = *options.read_timeout;
     for (const std::string& header : options.headers) client_.Request().CustomHeaders.Add(header);
-    tls_.SSLOptions().RootCertFile = options.ca_file;
-    tls_.VerifyPeerCertificate = !options.insecure;
+    kv::tools::ApplyTransportOptions(options.transport, client_, tls_);
     client_.SetIOHandler(&tls_);
     if (options.verbose) {
       client_.OnStatus = [](kv::Component*, kv::TIdStatus, const std::string& text) {
@@ -242,8 +249,10 @@ class Fetcher {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::optional<Options> options = ParseArguments(argc, argv);
+  std::string complaint;
+  std::optional<Options> options = ParseArguments(argc, argv, complaint);
   if (!options) {
+    if (!complaint.empty()) std::cerr << "kvornis-get: " << complaint << '\n';
     std::cerr << kUsage;
     return 2;
   }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/run_process.h"
+#include "tests/support/squid_server.h"
 #include "tests/support/stat_sim_fixture.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/tls_peers.h"
@@ -68,6 +69,8 @@ TEST(KvornisCli, BadArgumentsExitWith2AndRunNothing) {
   TempDir dir;
   const std::vector<std::vector<std::string>> bad = {
       {}, {"count", "bogus"}, {"print=table"}, {"row=x"}, {"--frobnicate"}, {"save=" + dir.File("a.txt"), "count="},
+      {"--proxy", "socks5://127.0.0.1:1080", "count"}, {"--proxy", "http://127.0.0.1:0", "count"},
+      {"count", "--proxy-user"},
   };
   for (const auto& args : bad) {
     ProcessResult r = Cli(args);
@@ -123,6 +126,36 @@ TEST(KvornisCli, DigsAtTheStandInServiceOverTls) {
     EXPECT_EQ(result.exit_code, 0) << result.err;
     EXPECT_NE(result.out.find(c.out_has), std::string::npos) << result.out;
   }
+}
+
+TEST(KvornisCli, DigsThroughAProxyThatAsksForCredentials) {
+  StatSimProcess sim({"--pages", "9"});
+  SquidServer squid({{"u", "p"}}, {});
+  const std::string hostport = squid.Url().substr(7);
+  struct Case {
+    std::vector<std::string> proxy_options;
+    std::string out_has;
+  } cases[] = {
+      {{"--proxy", squid.Url(), "--proxy-user", "u:p"}, "status: Выполнено - получено 100 кейвордов\n"},
+      {{"--proxy", "http://u:p@" + hostport}, "status: Выполнено - получено 100 кейвордов\n"},
+      // Not a socket failure: the error box shows the proxy's refusal.
+      {{"--proxy", squid.Url()}, "error: HTTP/1.1 407 Proxy Authentication Required"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.proxy_options));
+    std::vector<std::string> args = c.proxy_options;
+    args.insert(args.end(), {"--service", sim.BaseUrl(), "keyword=кот", "pages=2", "get"});
+    const ProcessResult result = RunBuildProgram("tools/kvornis-cli", args);
+    EXPECT_EQ(result.exit_code, 0) << result.err;
+    EXPECT_NE(result.out.find(c.out_has), std::string::npos) << result.out;
+  }
+  // The form page and both result pages went through squid.
+  const std::string log = squid.AccessLog();
+  size_t fetched = 0;
+  for (size_t at = log.find("/200 "); at != std::string::npos; at = log.find("/200 ", at + 1)) {
+    if (log.find(" GET " + sim.BaseUrl() + "/", at) < log.find('\n', at)) ++fetched;
+  }
+  EXPECT_EQ(fetched, 6u) << log;
 }
 
 TEST(KvornisCli, UnreachableServiceIsShownAsAConnectionProblem) {

@@ -1,0 +1,60 @@
+// The proxy address and credentials as the tools read them.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tools/transport_options.h"
+
+namespace kv::tools {
+namespace {
+
+TEST(TransportOptions, ProxyUrlsAndCredentials) {
+  struct Case {
+    std::string url;
+    std::string expected;  // "host port [user password]", or the complaint
+  };
+  const std::vector<Case> cases = {
+      {"http://127.0.0.1:3128", "127.0.0.1 3128"},
+      {"HTTP://proxy.example:8080/", "proxy.example 8080"},
+      {"127.0.0.1", "127.0.0.1 1080"},
+      {"proxy.example:1", "proxy.example 1"},
+      {"[::1]:3128", "::1 3128"},
+      {"http://u:p@h", "h 1080 [u p]"},
+      // Percent-decoded, split at the first colon; "@" ends at the last one.
+      {"http://us%20er:p%40ss%3A1@h:2", "h 2 [us er p@ss:1]"},
+      {"http://a@b:c@h", "h 1080 [a@b c]"},
+      {"http://u@h", "h 1080 [u ]"},
+      {"socks5://127.0.0.1:1080", "proxy 'socks5://127.0.0.1:1080': SOCKS proxies are not supported yet; use an "
+                                  "http:// proxy"},
+      {"SOCKS4a://h", "proxy 'SOCKS4a://h': SOCKS proxies are not supported yet; use an http:// proxy"},
+      {"https://h", "proxy 'https://h': unsupported scheme 'https'; use an http:// proxy"},
+      {"http://h:0", "proxy 'http://h:0': bad port '0'"},
+      {"http://h:65536", "proxy 'http://h:65536': bad port '65536'"},
+      {"http://h:+80", "proxy 'http://h:+80': bad port '+80'"},
+      {"http://h:", "proxy 'http://h:': empty port"},
+      {"http://:80", "proxy 'http://:80': no host"},
+      {"http://u:p@", "proxy 'http://u:p@': no host"},
+      {"http://h/path", "proxy 'http://h/path': a proxy address has no path"},
+      {"http://u%4:p@h", "proxy 'http://u%4:p@h': bad percent escape in user:pass"},
+      {"http://u:p%@h", "proxy 'http://u:p%@h': bad percent escape in user:pass"},
+  };
+  for (const Case& c : cases) {
+    const ProxyParse parsed = ParseProxyUrl(c.url);
+    std::string got = parsed.complaint;
+    if (parsed.address) {
+      got = parsed.address->host + " " + std::to_string(parsed.address->port);
+      if (parsed.address->credentials) {
+        got += " [" + parsed.address->credentials->user + " " + parsed.address->credentials->password + "]";
+      }
+    }
+    EXPECT_EQ(got, c.expected) << c.url;
+  }
+  // -u and -U are taken as given: no decoding, the first colon splits.
+  const Credentials credentials = ParseCredentials("a%41:b:c");
+  EXPECT_EQ(credentials.user + "|" + credentials.password, "a%41|b:c");
+  EXPECT_EQ(ParseCredentials("alone").password, "");
+}
+
+}  // namespace
+}  // namespace kv::tools

@@ -1,0 +1,204 @@
+#include "tools/transport_options.h"
+
+#include "base/text_tokens.h"
+#include "http/authentication.h"
+#include "http/http_client.h"
+#include "net/io_handler_ssl.h"
+
+namespace kv::tools {
+
+namespace {
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// "%XX" escapes to their bytes; nullopt for a "%" not followed by two hex
+// digits.
+std::optional<std::string> PercentDecode(std::string_view text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '%') {
+      out += text[i];
+      continue;
+    }
+    if (i + 2 >= text.size()) return std::nullopt;
+    const int high = HexDigit(text[i + 1]);
+    const int low = HexDigit(text[i + 2]);
+    if (high < 0 || low < 0) return std::nullopt;
+    out += static_cast<char>(high * 16 + low);
+    i += 2;
+  }
+  return out;
+}
+
+// A port of 1 to 65535 written in decimal digits alone.
+std::optional<int> ParsePort(std::string_view text) {
+  if (text.empty() || text.size() > 5) return std::nullopt;
+  int port = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    port = port * 10 + (c - '0');
+  }
+  if (port < 1 || port > 65535) return std::nullopt;
+  return port;
+}
+
+ProxyParse Complaint(std::string text) { return {std::nullopt, std::move(text)}; }
+
+// A handler for a challenge: answers with the tool's credentials, and only
+// when there is a user name to answer with.
+TIdOnAuthorization AnswerWith(const Credentials& credentials) {
+  return [credentials](Component*, TIdAuthentication& authentication, bool& handled) {
+    authentication.AssignUserName(credentials.user);
+    authentication.AssignPassword(credentials.password);
+    handled = !credentials.user.empty();
+  };
+}
+
+}  // namespace
+
+Credentials ParseCredentials(std::string_view text) {
+  const size_t colon = text.find(':');
+  if (colon == std::string_view::npos) return {std::string(text), {}};
+  return {std::string(text.substr(0, colon)), std::string(text.substr(colon + 1))};
+}
+
+ProxyParse ParseProxyUrl(std::string_view text) {
+  std::string_view rest = text;
+  if (const size_t scheme_end = rest.find("://"); scheme_end != std::string_view::npos) {
+    const std::string scheme(rest.substr(0, scheme_end));
+    if (UpperCaseAscii(scheme).starts_with("SOCKS")) {
+      return Complaint("proxy '" + std::string(text) + "': SOCKS proxies are not supported yet; use an http:// proxy");
+    }
+    if (UpperCaseAscii(scheme) != "HTTP") {
+      return Complaint("proxy '" + std::string(text) + "': unsupported scheme '" + scheme + "'; use an http:// proxy");
+    }
+    rest.remove_prefix(scheme_end + 3);
+  }
+  if (rest.ends_with('/')) rest.remove_suffix(1);
+  if (rest.find_first_of("/?#") != std::string_view::npos) {
+    return Complaint("proxy '" + std::string(text) + "': a proxy address has no path");
+  }
+  ProxyAddress address;
+  if (const size_t at = rest.rfind('@'); at != std::string_view::npos) {
+    const Credentials raw = ParseCredentials(rest.substr(0, at));
+    const std::optional<std::string> user = PercentDecode(raw.user);
+    const std::optional<std::string> password = PercentDecode(raw.password);
+    if (!user || !password) return Complaint("proxy '" + std::string(text) + "': bad percent escape in user:pass");
+    address.credentials = Credentials{*user, *password};
+    rest.remove_prefix(at + 1);
+  }
+  std::string_view port;
+  if (rest.starts_with('[')) {
+    // [IPv6 address]
+    const size_t close = rest.find(']');
+    if (close == std::string_view::npos) return Complaint("proxy '" + std::string(text) + "': unclosed '['");
+    address.host = std::string(rest.substr(1, close - 1));
+    rest.remove_prefix(close + 1);
+    if (!rest.empty()) {
+      if (rest.front() != ':') return Complaint("proxy '" + std::string(text) + "': junk after ']'");
+      port = rest.substr(1);
+      if (port.empty()) return Complaint("proxy '" + std::string(text) + "': empty port");
+    }
+  } else if (const size_t colon = rest.rfind(':'); colon != std::string_view::npos) {
+    address.host = std::string(rest.substr(0, colon));
+    port = rest.substr(colon + 1);
+    if (port.empty()) return Complaint("proxy '" + std::string(text) + "': empty port");
+  } else {
+    address.host = std::string(rest);
+  }
+  if (address.host.empty()) return Complaint("proxy '" + std::string(text) + "': no host");
+  if (!port.empty()) {
+    const std::optional<int> number = ParsePort(port);
+    if (!number) return Complaint("proxy '" + std::string(text) + "': bad port '" + std::string(port) + "'");
+    address.port = *number;
+  }
+  return {address, {}};
+}
+
+std::optional<Credentials> TransportOptions::ProxyCredentials() const {
+  if (proxy_user) return proxy_user;
+  if (proxy) return proxy->credentials;
+  return std::nullopt;
+}
+
+OptionTaken TakeTransportOption(TransportOptions& options, int argc, char** argv, int& i, bool origin_credentials,
+                                std::string& complaint) {
+  const std::string_view arg = argv[i];
+  // The option's value, the next argument; a complaint when there is none
+  // or it is empty.
+  auto value = [&]() -> std::optional<std::string> {
+    if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+      complaint = "option " + std::string(arg) + " needs a value";
+      return std::nullopt;
+    }
+    return std::string(argv[++i]);
+  };
+  std::optional<std::string> v;
+  if (arg == "--cacert") {
+    if (!(v = value())) return OptionTaken::kBad;
+    options.ca_file = *v;
+  } else if (arg == "-k" || arg == "--insecure") {
+    options.insecure = true;
+  } else if (arg == "-x" || arg == "--proxy") {
+    if (!(v = value())) return OptionTaken::kBad;
+    ProxyParse parsed = ParseProxyUrl(*v);
+    if (!parsed.address) {
+      complaint = parsed.complaint;
+      return OptionTaken::kBad;
+    }
+    options.proxy = std::move(parsed.address);
+  } else if (arg == "-U" || arg == "--proxy-user") {
+    if (!(v = value())) return OptionTaken::kBad;
+    options.proxy_user = ParseCredentials(*v);
+  } else if (arg == "--proxy-anyauth") {
+    options.proxy_anyauth = true;
+  } else if (origin_credentials && arg == "-u") {
+    if (!(v = value())) return OptionTaken::kBad;
+    options.user = ParseCredentials(*v);
+  } else if (origin_credentials && arg == "--anyauth") {
+    options.anyauth = true;
+  } else {
+    return OptionTaken::kNo;
+  }
+  return OptionTaken::kYes;
+}
+
+void ApplyTransportOptions(const TransportOptions& options, TIdHTTP& client, TIdSSLIOHandlerSocket& tls) {
+  if (!options.ca_file.empty()) tls.SSLOptions().RootCertFile = options.ca_file;
+  tls.VerifyPeerCertificate = !options.insecure;
+
+  if (options.proxy) {
+    TIdProxyConnectionInfo& proxy = client.ProxyParams();
+    proxy.SetProxyServer(options.proxy->host);
+    proxy.SetProxyPort(options.proxy->port);
+    if (const std::optional<Credentials> credentials = options.ProxyCredentials()) {
+      proxy.ProxyUsername = credentials->user;
+      proxy.ProxyPassword = credentials->password;
+      if (options.proxy_anyauth) {
+        client.OnProxyAuthorization = AnswerWith(*credentials);
+        client.HTTPOptions |= hoInProcessAuth;
+      } else {
+        proxy.BasicAuthentication = true;
+      }
+    }
+  }
+
+  if (options.user) {
+    TIdHTTPRequest& request = client.Request();
+    request.Username = options.user->user;
+    request.Password = options.user->password;
+    if (options.anyauth) {
+      client.OnAuthorization = AnswerWith(*options.user);
+      client.HTTPOptions |= hoInProcessAuth;
+    } else {
+      request.BasicAuthentication = true;
+    }
+  }
+}
+
+}  // namespace kv::tools

@@ -1,0 +1,74 @@
+#pragma once
+// The options both command-line tools share for the way to the server:
+// the TLS checks (--cacert, -k) and the HTTP proxy (-x/--proxy,
+// -U/--proxy-user, --proxy-anyauth), parsed in one place and applied to a
+// client and its TLS transport. Origin credentials (-u, --anyauth) are
+// parsed here too, for the tool that offers them.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kv {
+class TIdHTTP;
+class TIdSSLIOHandlerSocket;
+}  // namespace kv
+
+namespace kv::tools {
+
+struct Credentials {
+  std::string user;
+  std::string password;
+};
+
+// "USER:PASS", split at the first colon; without a colon the password is
+// empty. Taken as given, without percent-decoding.
+Credentials ParseCredentials(std::string_view text);
+
+struct ProxyAddress {
+  std::string host;
+  int port = 1080;
+  std::optional<Credentials> credentials;  // from "user:pass@", percent-decoded
+};
+
+// "[http://][user:pass@]host[:port][/]". A complaint when the text is no
+// such address: another scheme (socks ones among them), a bad port, a bad
+// percent escape.
+struct ProxyParse {
+  std::optional<ProxyAddress> address;
+  std::string complaint;
+};
+ProxyParse ParseProxyUrl(std::string_view text);
+
+struct TransportOptions {
+  std::string ca_file;  // empty: the transport's own setting
+  bool insecure = false;
+  std::optional<ProxyAddress> proxy;
+  std::optional<Credentials> proxy_user;  // -U: wins over the URL's user:pass@
+  bool proxy_anyauth = false;
+  // Only for a tool that accepts them (see TakeTransportOption).
+  std::optional<Credentials> user;
+  bool anyauth = false;
+
+  // The proxy's credentials: -U, else the URL's.
+  std::optional<Credentials> ProxyCredentials() const;
+};
+
+enum class OptionTaken {
+  kNo,   // not a transport option: the tool's own, or a mistake
+  kYes,  // taken, with its value if it has one
+  kBad,  // a transport option with a missing or bad value: see complaint
+};
+
+// Looks at argv[i]; takes it (and its value, moving `i` past it) when it is
+// a transport option. `origin_credentials` lets -u and --anyauth in too.
+OptionTaken TakeTransportOption(TransportOptions& options, int argc, char** argv, int& i, bool origin_credentials,
+                                std::string& complaint);
+
+// Sets the client and its transport as the options say: the certificate
+// check, the proxy and its credentials (sent at once, or only when a 407
+// asks with --proxy-anyauth), the origin's credentials likewise with -u
+// and --anyauth.
+void ApplyTransportOptions(const TransportOptions& options, TIdHTTP& client, TIdSSLIOHandlerSocket& tls);
+
+}  // namespace kv::tools

@@ -42,9 +42,12 @@ bool TIdCustomHTTP::HandleAuthChallenge(TIdHTTPRequest& request, TIdHTTPResponse
   authenticator.AssignPassword(request.Password);
   authenticator.ParamLines.SetValueOf("Authorization", authenticator.CredentialsText());
   authenticator.ChallengeLines().AssignLines(response.WWWAuthenticate);
-  for (;;) {
+  // The program is asked once a challenge: a handler that grants without
+  // giving credentials would otherwise be asked again for ever.
+  for (bool asked = false;; asked = true) {
     switch (authenticator.Next()) {
       case anAskProgram: {
+        if (asked) return false;
         authenticator.AssignUserName(request.Username);
         authenticator.AssignPassword(request.Password);
         bool handled = false;
@@ -79,9 +82,10 @@ bool TIdCustomHTTP::HandleProxyAuthChallenge(TIdHTTPRequest&, TIdHTTPResponse& r
   authenticator.AssignUserName(proxy.ProxyUsername);
   authenticator.AssignPassword(proxy.ProxyPassword);
   authenticator.ChallengeLines().AssignLines(response.ProxyAuthenticate);
-  for (;;) {
+  for (bool asked = false;; asked = true) {
     switch (authenticator.Next()) {
       case anAskProgram: {
+        if (asked) return false;
         authenticator.AssignUserName(proxy.ProxyUsername);
         authenticator.AssignPassword(proxy.ProxyPassword);
         bool handled = false;

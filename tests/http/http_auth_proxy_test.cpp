@@ -69,6 +69,7 @@ TEST(HttpAuthentication, ChallengesAnsweredOrRefused) {
   struct Case {
     const char* name;
     bool handler;     // an OnAuthorization handler that grants
+    std::string user;  // in the request when the challenge comes
     bool in_process;  // hoInProcessAuth
     std::vector<std::string> replies;
     std::string outcome;       // of the first Get
@@ -76,14 +77,16 @@ TEST(HttpAuthentication, ChallengesAnsweredOrRefused) {
   };
   const std::string refused = "EIdHTTPProtocolException: HTTP/1.1 401 Unauthorized";
   const std::vector<Case> cases = {
-      {"no handler", false, true, {kChallenge}, refused, ""},
-      {"granted, sent again at once", true, true, {kChallenge, kOk}, "fine", kBasicUp},
-      {"granted, the challenge's body returned", true, false, {kChallenge, kOk}, "denied", kBasicUp},
-      {"refused a fourth time", true, true, {kChallenge, kChallenge, kChallenge, kChallenge}, refused, kBasicUp},
+      {"no handler", false, "u", true, {kChallenge}, refused, ""},
+      {"granted, sent again at once", true, "u", true, {kChallenge, kOk}, "fine", kBasicUp},
+      {"granted, the challenge's body returned", true, "u", false, {kChallenge, kOk}, "denied", kBasicUp},
+      {"refused a fourth time", true, "u", true, {kChallenge, kChallenge, kChallenge, kChallenge}, refused, kBasicUp},
+      // A handler that grants but gives no user name is asked once, not for ever.
+      {"granted without credentials", true, "", true, {kChallenge}, refused, ""},
   };
   for (const Case& c : cases) {
     Client client({{c.replies, false}});
-    client.http.Request().Username = "u";
+    client.http.Request().Username = c.user;
     client.http.Request().Password = "p";
     if (c.in_process) client.http.HTTPOptions |= hoInProcessAuth;
     if (c.handler) client.http.OnAuthorization = [](Component*, TIdAuthentication&, bool& handled) { handled = true; };

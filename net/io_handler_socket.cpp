@@ -20,7 +20,62 @@ TIdIOHandlerSocket::TIdIOHandlerSocket(Component* owner) : TIdIOHandler(owner) {
 
 // The binding goes first, while the stack this component keeps alive still
 // exists to close its socket.
-TIdIOHandlerSocket::~TIdIOHandlerSocket() { binding_.reset(); }
+TIdIOHandlerSocket::~TIdIOHandlerSocket() {
+  binding_.reset();
+  if (socks_info_ != nullptr && socks_info_ != own_socks_info_.get()) socks_info_->RemoveFreeNotification(this);
+}
+
+TIdSocksInfo& TIdIOHandlerSocket::SocksInfo() {
+  if (socks_info_ == nullptr) {
+    if (!own_socks_info_) own_socks_info_ = std::make_unique<TIdSocksInfo>();
+    socks_info_ = own_socks_info_.get();
+    socks_info_->SetTransport(this);
+  }
+  return *socks_info_;
+}
+
+void TIdIOHandlerSocket::SetSocksInfo(TIdSocksInfo* info) {
+  const bool outside = socks_info_ != nullptr && socks_info_ != own_socks_info_.get();
+  if (info == nullptr) {
+    if (outside) socks_info_->RemoveFreeNotification(this);
+    socks_info_ = nullptr;
+    return;
+  }
+  if (info->Owner() != nullptr) {
+    if (info == socks_info_) return;
+    if (outside) socks_info_->RemoveFreeNotification(this);
+    own_socks_info_.reset();
+    socks_info_ = info;
+    info->FreeNotification(this);
+  } else {
+    if (outside) socks_info_->RemoveFreeNotification(this);
+    if (!own_socks_info_) own_socks_info_ = std::make_unique<TIdSocksInfo>();
+    if (info != own_socks_info_.get()) own_socks_info_->Assign(*info);
+    socks_info_ = own_socks_info_.get();
+  }
+  socks_info_->SetTransport(this);
+}
+
+void TIdIOHandlerSocket::Notification(Component* component, Operation operation) {
+  TIdIOHandler::Notification(component, operation);
+  if (operation == Operation::opRemove && component != nullptr && component == socks_info_ &&
+      socks_info_ != own_socks_info_.get())
+    socks_info_ = nullptr;
+}
+
+void TIdIOHandlerSocket::ConnectTarget(std::string& host, int& port) {
+  if (!SocksInUse()) return;
+  host = socks_info_->Host;
+  port = socks_info_->Port;
+}
+
+void TIdIOHandlerSocket::Handshake(const std::string& host, int port, int timeout) {
+  if (!SocksInUse()) return;
+  socks_info_->SetTransport(this);
+  // The connect's own limit when it has one, else the read limit.
+  const int limit = timeout > 0 ? timeout : (HandshakeTimeout > 0 ? HandshakeTimeout : IdTimeoutInfinite);
+  socks_info_->SocksHandshake(host, port, limit);
+}
 
 void TIdIOHandlerSocket::CloseTransport() {
   if (binding_) binding_->CloseSocket();
@@ -68,7 +123,7 @@ void TIdIOHandlerSocket::ConnectTransport(const std::string& host, int port, con
   }
   binding_->UpdateBindingLocal();
   binding_->UpdateBindingPeer();
-  Handshake(host, port);
+  Handshake(host, port, timeout);
 }
 
 void TIdIOHandlerSocket::ConnectWithTimeout(int timeout) {

@@ -6,6 +6,7 @@
 
 #include "net/io_handler.h"
 #include "net/socket_handle.h"
+#include "net/socks.h"
 
 namespace kv {
 
@@ -16,6 +17,16 @@ class TIdIOHandlerSocket : public TIdIOHandler {
 
   // When false, the connect switches Nagle's algorithm off (TCP no-delay).
   bool UseNagle = true;
+  // How long (ms) each SOCKS reply is awaited when the connect has no limit
+  // of its own; 0: without limit. The TCP client sets its read limit here.
+  int HandshakeTimeout = 0;
+
+  // The SOCKS settings; reading them makes the transport's own object on
+  // first use. Assigning null forgets the object in use (without freeing
+  // it); an object with an owner is used as it is and watched for its
+  // removal; one without an owner is copied into the transport's own.
+  TIdSocksInfo& SocksInfo();
+  void SetSocksInfo(TIdSocksInfo* info);
 
   // The binding; null before the first PrepareTransport.
   TIdSocketHandle* Binding() const { return binding_.get(); }
@@ -40,14 +51,20 @@ class TIdIOHandlerSocket : public TIdIOHandler {
   // error text.
   void ConnectWithTimeout(int timeout);
 
-  // The proxy handshake, run once the TCP connection stands; nothing here.
-  // A SOCKS transport replaces it and ConnectTarget().
-  virtual void Handshake(const std::string& /*host*/, int /*port*/) {}
-  // The host and port the socket itself connects to.
-  virtual void ConnectTarget(std::string& /*host*/, int& /*port*/) {}
+  void Notification(Component* component, Operation operation) override;
+  // The SOCKS handshake with the target, once the TCP connection to the
+  // proxy stands; nothing without SOCKS.
+  virtual void Handshake(const std::string& host, int port, int timeout);
+  // The host and port the socket itself connects to: the SOCKS proxy's,
+  // when there is one.
+  virtual void ConnectTarget(std::string& host, int& port);
 
  private:
+  bool SocksInUse() const { return socks_info_ != nullptr && socks_info_->Version != svNoSocks; }
+
   std::unique_ptr<TIdSocketHandle> binding_;
+  std::unique_ptr<TIdSocksInfo> own_socks_info_;
+  TIdSocksInfo* socks_info_ = nullptr;  // own_socks_info_, or an outside object
 };
 
 }  // namespace kv

@@ -33,7 +33,9 @@ constexpr const char* kUsage =
     "usage: kvornis-cli [--service URL] [--raw] [--proxy URL] [--proxy-user U:P] [--cacert FILE] [-k] STEP...\n"
     "steps: keyword=TEXT pages=TEXT min=TEXT row=R list=FILE\n"
     "       get deep broad clear remdup sort count ltor save=FILE savekw=FILE\n"
-    "       print=list print=grid\n";
+    "       print=list print=grid\n"
+    "--proxy URL: http://, socks4:// (the name resolved here), socks4a:// (by the proxy),\n"
+    "       socks5:// or socks5h:// (both send the host name); [user:pass@]host[:port]\n";
 
 const std::map<std::string, void (TFormMain::*)()> kHandlers = {
     {"clear", &TFormMain::ClearButtClick}, {"remdup", &TFormMain::RemDupButtClick},

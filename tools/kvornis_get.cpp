@@ -1,8 +1,8 @@
 // kvornis-get: fetches URLs in order with one HTTP client, like a small
 // curl over the program's own library. Connections and cookies carry from
 // one URL to the next; https URLs go over the client's TLS transport, which
-// passes http in clear text. Credentials and an HTTP proxy come from the
-// options shared with kvornis-cli.
+// passes http in clear text. Credentials and a proxy (HTTP or SOCKS) come
+// from the options shared with kvornis-cli.
 
 #include <unistd.h>
 
@@ -38,10 +38,13 @@ constexpr const char* kUsage =
     "  --stats              per URL: status code, body bytes and seconds on stderr\n"
     "  -u USER:PASS         Basic credentials for the server of the first URL, sent at once\n"
     "  --anyauth            send them only when the server asks (401)\n"
-    "  -x, --proxy URL      through the HTTP proxy http://[user:pass@]host[:port]\n"
-    "                       (default port 1080)\n"
-    "  -U, --proxy-user USER:PASS  the proxy's credentials, sent at once\n"
-    "  --proxy-anyauth      send them only when the proxy asks (407)\n"
+    "  -x, --proxy URL      through the proxy SCHEME://[user:pass@]host[:port] (default port 1080):\n"
+    "                       http:// (the default scheme), socks4:// (the host name resolved here),\n"
+    "                       socks4a:// (the proxy resolves it), socks5:// or socks5h:// (both send\n"
+    "                       the host name to the proxy)\n"
+    "  -U, --proxy-user USER:PASS  the proxy's credentials: for http, sent at once; for SOCKS, the\n"
+    "                       SOCKS5 user name and password (SOCKS4: the user id), never a header\n"
+    "  --proxy-anyauth      send an http proxy's credentials only when it asks (407)\n"
     "  --cacert FILE        trust only the authorities in FILE (PEM) for https\n"
     "  -k, --insecure       https without certificate or host name checks\n";
 
@@ -158,8 +161,8 @@ class Fetcher {
     if (options.http10) client_.ProtocolVersion = kv::pv1_0;
     if (options.read_timeout) client_.ReadTimeout = *options.read_timeout;
     for (const std::string& header : options.headers) client_.Request().CustomHeaders.Add(header);
-    kv::tools::ApplyTransportOptions(options.transport, client_, tls_);
     client_.SetIOHandler(&tls_);
+    kv::tools::ApplyTransportOptions(options.transport, client_, tls_);
     if (options.verbose) {
       client_.OnStatus = [](kv::Component*, kv::TIdStatus, const std::string& text) {
         std::cerr << "* " << text << '\n';

@@ -4,6 +4,7 @@
 #include "http/authentication.h"
 #include "http/http_client.h"
 #include "net/io_handler_ssl.h"
+#include "net/socks.h"
 
 namespace kv::tools {
 
@@ -49,6 +50,48 @@ std::optional<int> ParsePort(std::string_view text) {
 
 ProxyParse Complaint(std::string text) { return {std::nullopt, std::move(text)}; }
 
+// A proxy URL's scheme, upper-cased; nullopt for one that is no proxy's.
+std::optional<ProxyKind> KindOfScheme(const std::string& scheme) {
+  if (scheme == "HTTP") return ProxyKind::kHttp;
+  if (scheme == "SOCKS4") return ProxyKind::kSocks4;
+  if (scheme == "SOCKS4A") return ProxyKind::kSocks4A;
+  if (scheme == "SOCKS5" || scheme == "SOCKS5H") return ProxyKind::kSocks5;
+  return std::nullopt;
+}
+
+TSocksVersion SocksVersionOf(ProxyKind kind) {
+  switch (kind) {
+    case ProxyKind::kSocks4: return svSocks4;
+    case ProxyKind::kSocks4A: return svSocks4A;
+    case ProxyKind::kSocks5: return svSocks5;
+    case ProxyKind::kHttp: break;
+  }
+  return svNoSocks;
+}
+
+// The SOCKS proxy on the client's socket transport. The user name is the
+// SOCKS5 user name (offered with its password when there is one) and the
+// SOCKS4 user id.
+void ApplySocksProxy(const ProxyAddress& proxy, const std::optional<Credentials>& credentials, TIdHTTP& client,
+                     TIdSSLIOHandlerSocket& tls) {
+  TIdIOHandlerSocket* transport = client.SocketHandler();
+  if (transport == nullptr) {
+    // Without one the client would make a plain transport of its own at
+    // the first connect, without these settings.
+    client.SetIOHandler(&tls);
+    transport = &tls;
+  }
+  TIdSocksInfo& socks = transport->SocksInfo();
+  socks.Version = SocksVersionOf(proxy.kind);
+  socks.Host = proxy.host;
+  socks.Port = proxy.port;
+  if (credentials) {
+    socks.Username = credentials->user;
+    socks.Password = credentials->password;
+    if (!credentials->user.empty()) socks.Authentication = saUsernamePassword;
+  }
+}
+
 // A handler for a challenge: answers with the tool's credentials, and only
 // when there is a user name to answer with.
 TIdOnAuthorization AnswerWith(const Credentials& credentials) {
@@ -69,21 +112,21 @@ Credentials ParseCredentials(std::string_view text) {
 
 ProxyParse ParseProxyUrl(std::string_view text) {
   std::string_view rest = text;
+  ProxyAddress address;
   if (const size_t scheme_end = rest.find("://"); scheme_end != std::string_view::npos) {
     const std::string scheme(rest.substr(0, scheme_end));
-    if (UpperCaseAscii(scheme).starts_with("SOCKS")) {
-      return Complaint("proxy '" + std::string(text) + "': SOCKS proxies are not supported yet; use an http:// proxy");
+    const std::optional<ProxyKind> kind = KindOfScheme(UpperCaseAscii(scheme));
+    if (!kind) {
+      return Complaint("proxy '" + std::string(text) + "': unsupported scheme '" + scheme +
+                       "'; use http://, socks4://, socks4a://, socks5:// or socks5h://");
     }
-    if (UpperCaseAscii(scheme) != "HTTP") {
-      return Complaint("proxy '" + std::string(text) + "': unsupported scheme '" + scheme + "'; use an http:// proxy");
-    }
+    address.kind = *kind;
     rest.remove_prefix(scheme_end + 3);
   }
   if (rest.ends_with('/')) rest.remove_suffix(1);
   if (rest.find_first_of("/?#") != std::string_view::npos) {
     return Complaint("proxy '" + std::string(text) + "': a proxy address has no path");
   }
-  ProxyAddress address;
   if (const size_t at = rest.rfind('@'); at != std::string_view::npos) {
     const Credentials raw = ParseCredentials(rest.substr(0, at));
     const std::optional<std::string> user = PercentDecode(raw.user);
@@ -172,7 +215,9 @@ void ApplyTransportOptions(const TransportOptions& options, TIdHTTP& client, TId
   if (!options.ca_file.empty()) tls.SSLOptions().RootCertFile = options.ca_file;
   tls.VerifyPeerCertificate = !options.insecure;
 
-  if (options.proxy) {
+  if (options.proxy && options.proxy->kind != ProxyKind::kHttp) {
+    ApplySocksProxy(*options.proxy, options.ProxyCredentials(), client, tls);
+  } else if (options.proxy) {
     TIdProxyConnectionInfo& proxy = client.ProxyParams();
     proxy.SetProxyServer(options.proxy->host);
     proxy.SetProxyPort(options.proxy->port);

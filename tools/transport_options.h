@@ -1,6 +1,6 @@
 #pragma once
 // The options both command-line tools share for the way to the server:
-// the TLS checks (--cacert, -k) and the HTTP proxy (-x/--proxy,
+// the TLS checks (--cacert, -k) and the proxy, HTTP or SOCKS (-x/--proxy,
 // -U/--proxy-user, --proxy-anyauth), parsed in one place and applied to a
 // client and its TLS transport. Origin credentials (-u, --anyauth) are
 // parsed here too, for the tool that offers them.
@@ -25,15 +25,20 @@ struct Credentials {
 // empty. Taken as given, without percent-decoding.
 Credentials ParseCredentials(std::string_view text);
 
+// socks4: the target's name resolved here; socks4a: by the proxy; socks5
+// and socks5h alike send the host as given (a name or a dotted address).
+enum class ProxyKind { kHttp, kSocks4, kSocks4A, kSocks5 };
+
 struct ProxyAddress {
+  ProxyKind kind = ProxyKind::kHttp;
   std::string host;
   int port = 1080;
   std::optional<Credentials> credentials;  // from "user:pass@", percent-decoded
 };
 
-// "[http://][user:pass@]host[:port][/]". A complaint when the text is no
-// such address: another scheme (socks ones among them), a bad port, a bad
-// percent escape.
+// "[SCHEME://][user:pass@]host[:port][/]" with SCHEME http (the default),
+// socks4, socks4a, socks5 or socks5h, in any case. A complaint when the text
+// is no such address: another scheme, a bad port, a bad percent escape.
 struct ProxyParse {
   std::optional<ProxyAddress> address;
   std::string complaint;
@@ -66,9 +71,12 @@ OptionTaken TakeTransportOption(TransportOptions& options, int argc, char** argv
                                 std::string& complaint);
 
 // Sets the client and its transport as the options say: the certificate
-// check, the proxy and its credentials (sent at once, or only when a 407
-// asks with --proxy-anyauth), the origin's credentials likewise with -u
-// and --anyauth.
+// check, the proxy and its credentials, the origin's credentials (sent at
+// once, or only when a 401 asks with --anyauth). An HTTP proxy's
+// credentials go at once, or only when a 407 asks with --proxy-anyauth; a
+// SOCKS proxy is set on the client's socket transport (`tls`, attached to
+// the client when it has none yet), and its credentials are the SOCKS user
+// name and password, never an HTTP header.
 void ApplyTransportOptions(const TransportOptions& options, TIdHTTP& client, TIdSSLIOHandlerSocket& tls);
 
 }  // namespace kv::tools

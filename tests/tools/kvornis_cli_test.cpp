@@ -69,7 +69,7 @@ TEST(KvornisCli, BadArgumentsExitWith2AndRunNothing) {
   TempDir dir;
   const std::vector<std::vector<std::string>> bad = {
       {}, {"count", "bogus"}, {"print=table"}, {"row=x"}, {"--frobnicate"}, {"save=" + dir.File("a.txt"), "count="},
-      {"--proxy", "socks5://127.0.0.1:1080", "count"}, {"--proxy", "http://127.0.0.1:0", "count"},
+      {"--proxy", "socks6://127.0.0.1:1080", "count"}, {"--proxy", "http://127.0.0.1:0", "count"},
       {"count", "--proxy-user"},
   };
   for (const auto& args : bad) {

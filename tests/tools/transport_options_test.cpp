@@ -10,9 +10,10 @@ namespace kv::tools {
 namespace {
 
 TEST(TransportOptions, ProxyUrlsAndCredentials) {
+  const std::string kKindNames[] = {"", "socks4 ", "socks4a ", "socks5 "};
   struct Case {
     std::string url;
-    std::string expected;  // "host port [user password]", or the complaint
+    std::string expected;  // "[socks kind ]host port [user password]", or the complaint
   };
   const std::vector<Case> cases = {
       {"http://127.0.0.1:3128", "127.0.0.1 3128"},
@@ -25,10 +26,16 @@ TEST(TransportOptions, ProxyUrlsAndCredentials) {
       {"http://us%20er:p%40ss%3A1@h:2", "h 2 [us er p@ss:1]"},
       {"http://a@b:c@h", "h 1080 [a@b c]"},
       {"http://u@h", "h 1080 [u ]"},
-      {"socks5://127.0.0.1:1080", "proxy 'socks5://127.0.0.1:1080': SOCKS proxies are not supported yet; use an "
-                                  "http:// proxy"},
-      {"SOCKS4a://h", "proxy 'SOCKS4a://h': SOCKS proxies are not supported yet; use an http:// proxy"},
-      {"https://h", "proxy 'https://h': unsupported scheme 'https'; use an http:// proxy"},
+      // SOCKS: the kind before the address; both socks5 forms are one.
+      {"socks4://127.0.0.1:1081", "socks4 127.0.0.1 1081"},
+      {"SOCKS4a://h", "socks4a h 1080"},
+      {"socks5://u:p%3A@h:9", "socks5 h 9 [u p:]"},
+      {"Socks5h://h/", "socks5 h 1080"},
+      {"https://h", "proxy 'https://h': unsupported scheme 'https'; use http://, socks4://, socks4a://, socks5:// "
+                    "or socks5h://"},
+      {"socks://h", "proxy 'socks://h': unsupported scheme 'socks'; use http://, socks4://, socks4a://, socks5:// "
+                    "or socks5h://"},
+      {"socks5://h:0", "proxy 'socks5://h:0': bad port '0'"},
       {"http://h:0", "proxy 'http://h:0': bad port '0'"},
       {"http://h:65536", "proxy 'http://h:65536': bad port '65536'"},
       {"http://h:+80", "proxy 'http://h:+80': bad port '+80'"},
@@ -43,7 +50,7 @@ TEST(TransportOptions, ProxyUrlsAndCredentials) {
     const ProxyParse parsed = ParseProxyUrl(c.url);
     std::string got = parsed.complaint;
     if (parsed.address) {
-      got = parsed.address->host + " " + std::to_string(parsed.address->port);
+      got = kKindNames[static_cast<int>(parsed.address->kind)] + parsed.address->host + " " + std::to_string(parsed.address->port);
       if (parsed.address->credentials) {
         got += " [" + parsed.address->credentials->user + " " + parsed.address->credentials->password + "]";
       }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,6 +18,7 @@
 #include "tests/support/nginx_server.h"
 #include "tests/support/run_process.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_text.h"
 
 namespace kv::test {
 namespace {
@@ -39,22 +41,10 @@ std::string NginxPage(const std::string& status) {
          "</h1></center>\r\n<hr><center>nginx</center>\r\n</body>\r\n</html>\r\n";
 }
 
-size_t CountOf(const std::string& text, const std::string& part) {
-  size_t count = 0;
-  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++count;
-  return count;
-}
-
 // Every "{base}" and "{port}" replaced by the server's.
-std::string Expand(std::string text, const NginxServer& nginx) {
-  const std::pair<std::string, std::string> names[] = {{"{base}", nginx.BaseUrl()},
-                                                       {"{port}", std::to_string(nginx.Port())}};
-  for (const auto& [name, value] : names) {
-    for (size_t at = text.find(name); at != std::string::npos; at = text.find(name, at + value.size())) {
-      text.replace(at, name.size(), value);
-    }
-  }
-  return text;
+std::string Expand(const std::string& text, const NginxServer& nginx) {
+  return kv::test::Expand(text, std::map<std::string, std::string>{{"base", nginx.BaseUrl()},
+                                                                   {"port", std::to_string(nginx.Port())}});
 }
 
 const std::string kAlpha = "alpha\n";

@@ -17,27 +17,11 @@
 #include "tests/support/run_process.h"
 #include "tests/support/squid_server.h"
 #include "tests/support/test_constants.h"
+#include "tests/support/test_text.h"
 #include "tests/support/tls_peers.h"
 
 namespace kv::test {
 namespace {
-
-size_t CountOf(const std::string& text, const std::string& part) {
-  size_t count = 0;
-  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++count;
-  return count;
-}
-
-// Every "{name}" of `values` in `text` replaced by its value.
-std::string Expand(std::string text, const std::map<std::string, std::string>& values) {
-  for (const auto& [name, value] : values) {
-    const std::string marker = "{" + name + "}";
-    for (size_t at = text.find(marker); at != std::string::npos; at = text.find(marker, at + value.size())) {
-      text.replace(at, marker.size(), value);
-    }
-  }
-  return text;
-}
 
 // The value of header line `name` in a request head, "-" when there is none.
 std::string HeaderValue(const std::string& head, const std::string& name) {

@@ -18,6 +18,7 @@
 #include "tests/support/nginx_server.h"
 #include "tests/support/run_process.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_text.h"
 #include "tests/support/tls_peers.h"
 
 namespace kv::test {
@@ -33,23 +34,6 @@ std::string PatternBytes(size_t size, unsigned seed) {
     std::memcpy(bytes.data() + at, &word, std::min<size_t>(8, size - at));
   }
   return bytes;
-}
-
-size_t CountOf(const std::string& text, const std::string& part) {
-  size_t count = 0;
-  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++count;
-  return count;
-}
-
-// Every "{name}" of `values` in `text` replaced by its value.
-std::string Expand(std::string text, const std::map<std::string, std::string>& values) {
-  for (const auto& [name, value] : values) {
-    const std::string marker = "{" + name + "}";
-    for (size_t at = text.find(marker); at != std::string::npos; at = text.find(marker, at + value.size())) {
-      text.replace(at, marker.size(), value);
-    }
-  }
-  return text;
 }
 
 const std::string kAlpha = "alpha\n";

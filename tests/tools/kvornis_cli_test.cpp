@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/run_process.h"
+#include "tests/support/socks_servers.h"
 #include "tests/support/squid_server.h"
 #include "tests/support/stat_sim_fixture.h"
 #include "tests/support/temp_dir.h"
@@ -156,6 +157,20 @@ TEST(KvornisCli, DigsThroughAProxyThatAsksForCredentials) {
     if (log.find(" GET " + sim.BaseUrl() + "/", at) < log.find('\n', at)) ++fetched;
   }
   EXPECT_EQ(fetched, 6u) << log;
+}
+
+TEST(KvornisCli, DigsThroughASocksProxy) {
+  StatSimProcess sim({"--pages", "9"});
+  DanteServer dante;
+  const ProcessResult result = RunBuildProgram(
+      "tools/kvornis-cli",
+      {"--proxy", "socks5://" + dante.HostPort(), "--service", sim.BaseUrl(), "keyword=кот", "pages=2", "get"});
+  EXPECT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_EQ(result.out, "status: Выполнено - получено 100 кейвордов\n");
+  // The window's client reached the stand-in through dante.
+  const std::string log = dante.Log();
+  EXPECT_NE(log.find("tcp/connect [: "), std::string::npos) << log;
+  EXPECT_NE(log.find(" 127.0.0.1." + std::to_string(sim.Port()) + "\n"), std::string::npos) << log;
 }
 
 TEST(KvornisCli, UnreachableServiceIsShownAsAConnectionProblem) {

@@ -15,23 +15,13 @@
 #include "tests/support/run_process.h"
 #include "tests/support/socks_servers.h"
 #include "tests/support/test_constants.h"
+#include "tests/support/test_text.h"
 #include "tests/support/tls_peers.h"
 
 namespace kv::test {
 namespace {
 
 using namespace std::string_literals;
-
-// Every "{name}" of `values` in `text` replaced by its value.
-std::string Expand(std::string text, const std::map<std::string, std::string>& values) {
-  for (const auto& [name, value] : values) {
-    const std::string marker = "{" + name + "}";
-    for (size_t at = text.find(marker); at != std::string::npos; at = text.find(marker, at + value.size())) {
-      text.replace(at, marker.size(), value);
-    }
-  }
-  return text;
-}
 
 // Lines of dante's log telling of a connect it made to `port`.
 size_t ConnectsTo(const std::string& log, int port) {

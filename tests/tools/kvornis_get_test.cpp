@@ -70,8 +70,10 @@ TEST(KvornisGet, BadArgumentsAndUnreachablePeers) {
       {{"--bogus", "http://h/"}, 2, "usage: kvornis-get"},
       {{"--max-redirs", "x", "http://h/"}, 2, "usage: kvornis-get"},
       {{"-H", "no colon", "http://h/"}, 2, "usage: kvornis-get"},
-      {{"-x", "socks5://127.0.0.1:1080", "http://h/"}, 2,
-       "kvornis-get: proxy 'socks5://127.0.0.1:1080': SOCKS proxies are not supported yet"},
+      {{"-x", "socks6://127.0.0.1:1080", "http://h/"}, 2,
+       "kvornis-get: proxy 'socks6://127.0.0.1:1080': unsupported scheme 'socks6'"},
+      // Not a bad argument: the SOCKS proxy is not there.
+      {{"-x", "socks5://127.0.0.1:1", "http://h/"}, 1, "kvornis-get: EIdSocketError: Socket Error # 10061"},
       {{"http://h/", "-U"}, 2, "kvornis-get: option -U needs a value\nusage: kvornis-get"},
       {{"ftp://h/x"}, 1, "kvornis-get: EIdUnknownProtocol: \n"},
       {{"http://127.0.0.1:1/"}, 1, "kvornis-get: EIdSocketError: Socket Error # 10061"},

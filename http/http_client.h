@@ -56,6 +56,7 @@ class TIdCustomHTTP : public TIdTCPClient {
 
   TIdProxyConnectionInfo& ProxyParams() { return *proxy_params_; }
   TIdHTTPRequest& Request() { return protocol_->Request(); }
+  const TIdHTTPRequest& Request() const { return protocol_->Request(); }
   // Copies the given record's fields into the client's request record.
   void SetRequest(const TIdHTTPRequest& request);
   TIdHTTPResponse& LastResponse() { return protocol_->Response(); }

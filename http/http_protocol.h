@@ -86,6 +86,7 @@ struct TIdHTTPVerdict {
 class TIdHTTPProtocol {
  public:
   TIdHTTPRequest& Request() { return request_; }
+  const TIdHTTPRequest& Request() const { return request_; }
   TIdHTTPResponse& Response() { return response_; }
 
   // Composes the header lines (without "Authorization" unless

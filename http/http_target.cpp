@@ -111,7 +111,7 @@ std::string TIdCustomHTTP::RouteIdentity() const {
   const TIdURI& current = *current_uri_;
   const std::string origin = UpperCaseAscii(current.Host) + ":" + current.Port;
   const std::string proxy = UpperCaseAscii(proxy_params_->ProxyServer()) + ":" + IntToStr(proxy_params_->ProxyPort());
-  switch (const_cast<TIdCustomHTTP*>(this)->Request().Route) {
+  switch (Request().Route) {
     case rtDirect: return "direct " + origin;
     case rtTls: return "tls " + origin;
     case rtProxy: return "proxy " + proxy;
@@ -121,7 +121,7 @@ std::string TIdCustomHTTP::RouteIdentity() const {
 }
 
 bool TIdCustomHTTP::SecureRoute() const {
-  const TIdHTTPRoute route = const_cast<TIdCustomHTTP*>(this)->Request().Route;
+  const TIdHTTPRoute route = Request().Route;
   return route == rtTls || (route == rtTlsProxy && tunnel_standing_);
 }
 

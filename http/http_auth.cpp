@@ -29,6 +29,40 @@ bool EnsureAuthenticator(std::unique_ptr<TIdAuthentication>& authenticator, cons
   return authenticator != nullptr;
 }
 
+// Where a challenge's credentials come from and go back to: the request's
+// user name and password, or the proxy's.
+struct Credentials {
+  std::string& username;
+  std::string& password;
+};
+
+// Asks the scheme until it can answer: the program's handler is asked at
+// most once a challenge, since a handler that grants without giving
+// credentials would otherwise be asked again for ever. `program_answered`
+// tells whether the handler gave the credentials.
+bool AnswerChallenge(TIdAuthentication& authenticator, Credentials credentials, const TIdOnAuthorization& handler,
+                     Component* sender, bool& program_answered) {
+  program_answered = false;
+  for (bool asked = false;; asked = true) {
+    switch (authenticator.Next()) {
+      case anAskProgram: {
+        if (asked) return false;
+        authenticator.AssignUserName(credentials.username);
+        authenticator.AssignPassword(credentials.password);
+        bool handled = false;
+        handler(sender, authenticator, handled);
+        if (!handled) return false;
+        credentials.username = authenticator.Username();
+        credentials.password = authenticator.Password();
+        program_answered = true;
+        break;
+      }
+      case anSendRequest: return true;
+      case anFail: return false;
+    }
+  }
+}
+
 }  // namespace
 
 bool TIdCustomHTTP::HandleAuthChallenge(TIdHTTPRequest& request, TIdHTTPResponse& response) {
@@ -42,31 +76,15 @@ bool TIdCustomHTTP::HandleAuthChallenge(TIdHTTPRequest& request, TIdHTTPResponse
   authenticator.AssignPassword(request.Password);
   authenticator.ParamLines.SetValueOf("Authorization", authenticator.CredentialsText());
   authenticator.ChallengeLines().AssignLines(response.WWWAuthenticate);
-  // The program is asked once a challenge: a handler that grants without
-  // giving credentials would otherwise be asked again for ever.
-  for (bool asked = false;; asked = true) {
-    switch (authenticator.Next()) {
-      case anAskProgram: {
-        if (asked) return false;
-        authenticator.AssignUserName(request.Username);
-        authenticator.AssignPassword(request.Password);
-        bool handled = false;
-        OnAuthorization(this, authenticator, handled);
-        if (!handled) return false;
-        request.BasicAuthentication = true;
-        request.Username = authenticator.Username();
-        request.Password = authenticator.Password();
-        break;
-      }
-      case anSendRequest:
-        // The credentials now answer for this origin.
-        credentials_origin_ = UpperCaseAscii(current_uri_->Protocol) + "://" + UpperCaseAscii(current_uri_->Host) +
-                              ":" + current_uri_->Port;
-        return true;
-      case anFail:
-        return false;
-    }
-  }
+  bool program_answered = false;
+  if (!AnswerChallenge(authenticator, {request.Username, request.Password}, OnAuthorization, this, program_answered))
+    return false;
+  // Credentials the program gave are sent unasked from now on; all of them
+  // answer for this origin.
+  if (program_answered) request.BasicAuthentication = true;
+  credentials_origin_ =
+      UpperCaseAscii(current_uri_->Protocol) + "://" + UpperCaseAscii(current_uri_->Host) + ":" + current_uri_->Port;
+  return true;
 }
 
 bool TIdCustomHTTP::HandleProxyAuthChallenge(TIdHTTPRequest&, TIdHTTPResponse& response) {
@@ -82,23 +100,9 @@ bool TIdCustomHTTP::HandleProxyAuthChallenge(TIdHTTPRequest&, TIdHTTPResponse& r
   authenticator.AssignUserName(proxy.ProxyUsername);
   authenticator.AssignPassword(proxy.ProxyPassword);
   authenticator.ChallengeLines().AssignLines(response.ProxyAuthenticate);
-  for (bool asked = false;; asked = true) {
-    switch (authenticator.Next()) {
-      case anAskProgram: {
-        if (asked) return false;
-        authenticator.AssignUserName(proxy.ProxyUsername);
-        authenticator.AssignPassword(proxy.ProxyPassword);
-        bool handled = false;
-        OnProxyAuthorization(this, authenticator, handled);
-        if (!handled) return false;
-        proxy.ProxyUsername = authenticator.Username();
-        proxy.ProxyPassword = authenticator.Password();
-        break;
-      }
-      case anSendRequest: return true;
-      case anFail: return false;
-    }
-  }
+  bool program_answered = false;
+  return AnswerChallenge(authenticator, {proxy.ProxyUsername, proxy.ProxyPassword}, OnProxyAuthorization, this,
+                         program_answered);
 }
 
 void TIdCustomHTTP::NotifyDisconnected() {

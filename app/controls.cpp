@@ -6,34 +6,6 @@
 
 namespace kv {
 
-// ---- TStringGrid ------------------------------------------------------------
-
-void TStringGrid::SetRowCount(int rows) {
-  row_count_ = std::max(rows, 1);
-  if (row_ >= row_count_) row_ = row_count_ - 1;
-  ++revision_;
-}
-
-const std::string& TStringGrid::Cell(int col, int row) const {
-  static const std::string empty;
-  if (col < 0 || col >= ColCount || row < 0 || static_cast<size_t>(row) >= cells_.size()) return empty;
-  return cells_[static_cast<size_t>(row)][static_cast<size_t>(col)];
-}
-
-void TStringGrid::SetCell(int col, int row, std::string_view text) {
-  if (col < 0 || col >= ColCount || row < 0) return;
-  if (static_cast<size_t>(row) >= cells_.size()) cells_.resize(static_cast<size_t>(row) + 1);
-  cells_[static_cast<size_t>(row)][static_cast<size_t>(col)].assign(text);
-  ++revision_;
-}
-
-bool TStringGrid::SetRow(int row) {
-  if (row < 0 || row >= row_count_) return false;
-  row_ = row;
-  ++revision_;
-  return true;
-}
-
 // ---- TSpinEdit --------------------------------------------------------------
 
 TSpinEdit::TSpinEdit(int min_value, int max_value, int value)

@@ -11,43 +11,9 @@
 #include <string_view>
 #include <vector>
 
+#include "app/string_grid.h"
+
 namespace kv {
-
-// A grid of text cells with two columns. Cells past the row count stay
-// stored and show again when the row count grows to include them.
-class TStringGrid {
- public:
-  static constexpr int ColCount = 2;
-  static constexpr int FixedCols = 1;
-  static constexpr int FixedRows = 0;
-  static constexpr int DefaultRowHeight = 16;
-  static constexpr int kDefaultColWidth = 64;
-
-  int RowCount() const { return row_count_; }
-  // A value below 1 is set as 1; the current row follows a lowered count.
-  void SetRowCount(int rows);
-
-  const std::string& Cell(int col, int row) const;
-  void SetCell(int col, int row, std::string_view text);
-
-  // The row of the current cell (whose column is always 1).
-  int Row() const { return row_; }
-  // Moves the current cell to `row`, as a click or an arrow key does;
-  // rows outside 0..RowCount-1 are refused (returns false).
-  bool SetRow(int row);
-
-  int ColWidth(int col) const { return col_widths_.at(static_cast<size_t>(col)); }
-  void SetColWidth(int col, int width) { col_widths_.at(static_cast<size_t>(col)) = width; ++revision_; }
-
-  unsigned long Revision() const { return revision_; }
-
- private:
-  int row_count_ = 1;
-  int row_ = 0;
-  std::array<int, ColCount> col_widths_{kDefaultColWidth, kDefaultColWidth};
-  std::vector<std::array<std::string, ColCount>> cells_;
-  unsigned long revision_ = 0;
-};
 
 // A number field with up/down arrows. Its text is what the user typed;
 // Value reads that text as an integer.

@@ -44,7 +44,7 @@ class TFormMainModel : public Component {
  private:
   // Grid row `row` from a text-list line: the keyword from character 15 to
   // the end, the count as characters 1 to 7 with its leading blanks.
-  void FillGridRowFromLine(int row, const std::string& line);
+  void FillGridRowFromLine(int row, std::string_view line);
   void PrepareSaveDialog();
 };
 

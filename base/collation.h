@@ -29,6 +29,12 @@ class TextCollator {
   // order of Compare. Computed once per line for bulk sorting.
   std::string SortKey(std::string_view text) const;
 
+  // Bulk form: writes the key of `text` and a closing NUL (the key itself
+  // holds none, so C-string order is key order) at out[used..], growing
+  // `out` when needed; returns the new used length. `wide` is scratch
+  // space kept by the caller between calls.
+  size_t AppendSortKey(std::string_view text, std::string& out, size_t used, std::u16string& wide) const;
+
   const std::string& LocaleName() const { return locale_name_; }
 
  private:

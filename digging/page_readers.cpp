@@ -49,7 +49,7 @@ std::string CompleteRow(RowTarget& target, std::string_view count, const std::st
   std::string list_line = aligned;
   list_line += kRowSeparator;
   list_line += keyword;
-  target.list.AppendTaking(std::move(list_line));
+  target.list.Append(list_line);
   return aligned;
 }
 

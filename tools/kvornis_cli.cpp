@@ -2,10 +2,10 @@
 // by step, as a user at the window would. See README for the steps.
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iostream>
-#include <iterator>
 #include <map>
 #include <optional>
 #include <string>
@@ -109,8 +109,8 @@ class Driver {
 
  private:
   // Texts arrive and leave as UTF-8 unless --raw.
-  std::string In(const std::string& text) const { return options_.raw ? text : kv::Utf8ToCp1251(text); }
-  std::string Out(const std::string& text) const { return options_.raw ? text : kv::Cp1251ToUtf8(text); }
+  std::string In(std::string_view text) const { return options_.raw ? std::string(text) : kv::Utf8ToCp1251(text); }
+  std::string Out(std::string_view text) const { return options_.raw ? std::string(text) : kv::Cp1251ToUtf8(text); }
 
   void ShowError(const std::string& text) { std::cout << "error: " << Out(text) << '\n'; }
 
@@ -149,13 +149,24 @@ class Driver {
       ShowError("Cannot open file \"" + path + "\"");
       return;
     }
-    std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    // Read in large pieces into room made once: lists run to tens of
+    // megabytes (a pipe has no size and simply grows the text).
+    std::string bytes;
+    std::error_code no_size;
+    const auto size = std::filesystem::file_size(path, no_size);
+    if (!no_size) bytes.reserve(static_cast<size_t>(size));
+    char piece[1 << 16];
+    while (file.read(piece, sizeof piece) || file.gcount() > 0) bytes.append(piece, static_cast<size_t>(file.gcount()));
+    if (options_.raw) {
+      form_.MemoArea.TakeText(std::move(bytes));
+      return;
+    }
     std::string text = In(bytes);
-    if (!options_.raw && text.empty() && !bytes.empty()) {
+    if (text.empty() && !bytes.empty()) {
       ShowError("The file \"" + path + "\" is not UTF-8 text (use --raw for Windows-1251 files)");
       return;
     }
-    form_.MemoArea.SetText(text);
+    form_.MemoArea.TakeText(std::move(text));
   }
 
   void Print(const std::string& what) {

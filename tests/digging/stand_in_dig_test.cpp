@@ -17,7 +17,7 @@
 namespace kv::test {
 namespace {
 
-std::string Utf8(const std::string& text) { return Cp1251ToUtf8(text); }
+std::string Utf8(std::string_view text) { return Cp1251ToUtf8(text); }
 
 struct Dig {
   explicit Dig(const std::vector<std::string>& options = {}) : sim(options), form(nullptr, sim.BaseUrl()) {
@@ -96,7 +96,7 @@ TEST(StandInDig, SecondGetAndDeepAppendAfterTheLastRow) {
   EXPECT_EQ(dig.Status(), "Выполнено - получено 100 кейвордов");
 
   ASSERT_TRUE(dig.form.StrGrid1.SetRow(7));
-  const std::string keyword = dig.form.StrGrid1.Cell(0, 7);
+  const std::string keyword(dig.form.StrGrid1.Cell(0, 7));
   dig.form.DeepButtClick();
   EXPECT_EQ(dig.form.EditKw.Text(), keyword);
   EXPECT_EQ(dig.form.StrGrid1.RowCount(), 151);
@@ -108,7 +108,7 @@ TEST(StandInDig, BroadOverwritesFromRowOneAndRebuildsTheList) {
   Dig dig({"--pages", "1"});
   dig.form.EditKw.SetText("dog");
   dig.form.DigButtClick();
-  const std::string row_20 = dig.form.StrGrid1.Cell(0, 20);
+  const std::string row_20(dig.form.StrGrid1.Cell(0, 20));
   dig.form.BroadButtClick();
   // Ten rows on the broad line: rows 1 to 10 rewritten, ten rows added.
   EXPECT_EQ(dig.form.StrGrid1.RowCount(), 61);

@@ -1,0 +1,136 @@
+#include "app/line_order.h"
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <thread>
+
+namespace kv {
+namespace {
+
+// The cores a list of a million lines is shared among.
+size_t WorkerCount() { return std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 8); }
+
+// Runs work(part) for parts 0..parts-1 on as many threads.
+template <typename Work>
+void InParallel(size_t parts, const Work& work) {
+  std::vector<std::thread> helpers;
+  for (size_t part = 1; part < parts; ++part) helpers.emplace_back(work, part);
+  work(0);
+  for (auto& helper : helpers) helper.join();
+}
+
+}  // namespace
+
+std::vector<size_t> FirstOccurrences(const TMemo& memo) {
+  // An open-addressing set of line indices, at most half full; each slot
+  // keeps 32 bits of its line's hash to skip most byte comparisons.
+  struct Slot {
+    uint32_t hash;
+    uint32_t line_after;  // line index + 1; 0 for a free slot
+  };
+  const size_t count = memo.LineCount();
+  size_t capacity = 16;
+  while (capacity < 2 * count) capacity *= 2;
+  const size_t mask = capacity - 1;
+  std::vector<Slot> slots(capacity, Slot{0, 0});
+  std::vector<size_t> kept;
+  const std::hash<std::string_view> hasher;
+  for (size_t a = 0; a < count; ++a) {
+    const std::string_view line = memo.LineView(a);
+    const uint64_t hash = hasher(line);
+    const auto tag = static_cast<uint32_t>(hash >> 32);
+    for (size_t at = hash & mask;; at = (at + 1) & mask) {
+      Slot& slot = slots[at];
+      if (slot.line_after == 0) {
+        slot = {tag, static_cast<uint32_t>(a + 1)};
+        kept.push_back(a);
+        break;
+      }
+      if (slot.hash == tag && memo.LineView(slot.line_after - 1) == line) break;
+    }
+  }
+  return kept;
+}
+
+namespace {
+
+struct KeyedLine {
+  const char* key;  // NUL-terminated collation key
+  uint32_t line;
+};
+
+bool KeyLess(const KeyedLine& a, const KeyedLine& b) {
+  return std::strcmp(a.key, b.key) < 0;
+}
+
+// The quicksort of the sort tool, step for step, so that lines comparing
+// equal come out in the same order. The pivot is whatever entry currently
+// stands at index p. The two parts left by a partition never meet again,
+// so a part may be sorted on another thread (`spare_threads` of them are
+// free) without changing the result.
+void QuickSort(KeyedLine* list, long l, long r, size_t spare_threads) {
+  constexpr long kWorthAThread = 20'000;
+  std::vector<std::thread> helpers;
+  long i;
+  do {
+    i = l;
+    long j = r;
+    long p = (l + r) / 2;
+    do {
+      while (KeyLess(list[i], list[p])) ++i;
+      while (KeyLess(list[p], list[j])) --j;
+      if (i <= j) {
+        std::swap(list[i], list[j]);
+        if (p == i) p = j;
+        else if (p == j) p = i;
+        ++i;
+        --j;
+      }
+    } while (i <= j);
+    if (l < j) {
+      if (spare_threads > 0 && j - l >= kWorthAThread) {
+        const size_t given = spare_threads / 2;
+        spare_threads -= given + 1;
+        helpers.emplace_back(QuickSort, list, l, j, given);
+      } else {
+        QuickSort(list, l, j, 0);
+      }
+    }
+    l = i;
+  } while (i < r);
+  for (auto& helper : helpers) helper.join();
+}
+
+}  // namespace
+
+std::vector<uint32_t> SortedLineOrder(const TMemo& memo, const TextCollator& collator) {
+  const size_t count = memo.LineCount();
+  std::vector<KeyedLine> list(count);
+  // Collation keys are the costly part: each core makes those of one block
+  // of lines, into one buffer of its own.
+  constexpr size_t kLinesPerPart = 50'000;
+  const size_t parts = std::clamp<size_t>(count / kLinesPerPart, 1, WorkerCount());
+  const size_t block = (count + parts - 1) / parts;
+  std::vector<std::string> keys(parts);
+  InParallel(parts, [&](size_t part) {
+    const size_t first = std::min(count, part * block), last = std::min(count, first + block);
+    std::string& buffer = keys[part];
+    std::vector<size_t> offsets(last - first);
+    std::u16string wide;
+    size_t used = 0;
+    for (size_t i = first; i < last; ++i) {
+      offsets[i - first] = used;
+      used = collator.AppendSortKey(memo.LineView(i), buffer, used, wide);
+    }
+    for (size_t i = first; i < last; ++i) list[i] = {buffer.data() + offsets[i - first], static_cast<uint32_t>(i)};
+  });
+  if (count >= 2) QuickSort(list.data(), 0, static_cast<long>(count) - 1, WorkerCount() - 1);
+  std::vector<uint32_t> order(count);
+  for (size_t i = 0; i < count; ++i) order[i] = list[i].line;
+  return order;
+}
+
+}  // namespace kv

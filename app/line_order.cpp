@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -62,6 +63,39 @@ struct KeyedLine {
   uint32_t line;
 };
 
+// The collation keys of one block of lines, one after the other. The room
+// is taken uninitialised: the pages the keys never reach cost no memory.
+class KeyBuffer {
+ public:
+  explicit KeyBuffer(size_t capacity) : data_(new char[capacity]), capacity_(capacity) {}
+
+  // Adds the key of `text`; returns where it starts.
+  size_t Add(const TextCollator& collator, std::string_view text, std::u16string& wide) {
+    for (;;) {
+      const size_t needed = collator.SortKeyInto(text, data_.get() + used_, capacity_ - used_, wide);
+      if (needed <= capacity_ - used_) {
+        used_ += needed;
+        return used_ - needed;
+      }
+      Grow(used_ + needed);
+    }
+  }
+  const char* At(size_t offset) const { return data_.get() + offset; }
+
+ private:
+  void Grow(size_t at_least) {
+    const size_t capacity = std::max(capacity_ * 2, at_least);
+    std::unique_ptr<char[]> bigger(new char[capacity]);
+    std::memcpy(bigger.get(), data_.get(), used_);
+    data_ = std::move(bigger);
+    capacity_ = capacity;
+  }
+
+  std::unique_ptr<char[]> data_;
+  size_t capacity_;
+  size_t used_ = 0;
+};
+
 bool KeyLess(const KeyedLine& a, const KeyedLine& b) {
   return std::strcmp(a.key, b.key) < 0;
 }
@@ -114,18 +148,18 @@ std::vector<uint32_t> SortedLineOrder(const TMemo& memo, const TextCollator& col
   constexpr size_t kLinesPerPart = 50'000;
   const size_t parts = std::clamp<size_t>(count / kLinesPerPart, 1, WorkerCount());
   const size_t block = (count + parts - 1) / parts;
-  std::vector<std::string> keys(parts);
+  std::vector<std::unique_ptr<KeyBuffer>> keys(parts);
   InParallel(parts, [&](size_t part) {
     const size_t first = std::min(count, part * block), last = std::min(count, first + block);
-    std::string& buffer = keys[part];
+    // A key takes about 1.3 bytes for each character of its line.
+    size_t text_bytes = 0;
+    for (size_t i = first; i < last; ++i) text_bytes += memo.LineView(i).size();
+    keys[part] = std::make_unique<KeyBuffer>(text_bytes + text_bytes / 2 + 16 * (last - first) + 16);
+    KeyBuffer& buffer = *keys[part];
     std::vector<size_t> offsets(last - first);
     std::u16string wide;
-    size_t used = 0;
-    for (size_t i = first; i < last; ++i) {
-      offsets[i - first] = used;
-      used = collator.AppendSortKey(memo.LineView(i), buffer, used, wide);
-    }
-    for (size_t i = first; i < last; ++i) list[i] = {buffer.data() + offsets[i - first], static_cast<uint32_t>(i)};
+    for (size_t i = first; i < last; ++i) offsets[i - first] = buffer.Add(collator, memo.LineView(i), wide);
+    for (size_t i = first; i < last; ++i) list[i] = {buffer.At(offsets[i - first]), static_cast<uint32_t>(i)};
   });
   if (count >= 2) QuickSort(list.data(), 0, static_cast<long>(count) - 1, WorkerCount() - 1);
   std::vector<uint32_t> order(count);

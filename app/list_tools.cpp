@@ -20,6 +20,12 @@ void TFormMainModel::FillGridRowFromLine(int row, std::string_view line) {
   StrGrid1.SetCell(1, row, CopyView(line, 1, 7));
 }
 
+void TFormMainModel::ReserveGridForLines() {
+  // The cells filled from a line hold fewer bytes than the line and its line
+  // end, which also cover the cells' lengths.
+  StrGrid1.Reserve(static_cast<int>(MemoArea.LineCount()) + 1, MemoArea.TextLength());
+}
+
 void TFormMainModel::ClearButtClick() {
   MemoArea.Clear();
   StrGrid1.SetRowCount(1);
@@ -31,6 +37,7 @@ void TFormMainModel::RemDupButtClick() {
   StatusBar1.SetSimpleText(std::string("Выполнено: удалено "_w1251) + IntToStr(static_cast<int64_t>(count - kept.size())) +
                            std::string(" дубликатов"_w1251));
   MemoArea.KeepLines(kept);
+  ReserveGridForLines();
   for (size_t r = 0; r < kept.size(); ++r) FillGridRowFromLine(static_cast<int>(r) + 1, MemoArea.RawLine(r));
   StrGrid1.SetRowCount(static_cast<int>(kept.size()) + 1);
 }
@@ -41,6 +48,7 @@ void TFormMainModel::SortButtClick() {
   // Written back in reverse: the highest count first.
   std::vector<uint32_t> order = SortedLineOrder(MemoArea, DefaultCollator());
   std::reverse(order.begin(), order.end());
+  ReserveGridForLines();
   for (size_t i = 0; i < n; ++i) FillGridRowFromLine(static_cast<int>(i) + 1, MemoArea.LineView(order[i]));
   MemoArea.ReorderLines(order);
 }
@@ -52,6 +60,7 @@ void TFormMainModel::Count1Click() {
 
 void TFormMainModel::LtoRClick() {
   const size_t n = MemoArea.LineCount();
+  ReserveGridForLines();
   for (size_t i = 0; i < n; ++i) FillGridRowFromLine(static_cast<int>(i) + 1, MemoArea.LineView(i));
   StrGrid1.SetRowCount(static_cast<int>(n) + 1);
 }

@@ -240,6 +240,7 @@ std::string TMemo::Text() const {
 
 void TMemo::TakeText(std::string&& text) {
   std::vector<LineRef> lines;
+  lines.reserve(static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
   const bool ended = IndexLines(text, 0, lines);
   Adopt(std::move(text), std::move(lines), ended);
 }

@@ -93,6 +93,11 @@ void TStringGrid::Compact() {
   bytes_ = std::move(compacted);
 }
 
+void TStringGrid::Reserve(int rows, size_t text_bytes) {
+  cells_.reserve(static_cast<size_t>(std::max(rows, 0)));
+  bytes_.reserve(bytes_.size() + text_bytes);
+}
+
 bool TStringGrid::SetRow(int row) {
   if (row < 0 || row >= row_count_) return false;
   row_ = row;

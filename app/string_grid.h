@@ -34,6 +34,10 @@ class TStringGrid {
   std::string_view Cell(int col, int row) const;
   void SetCell(int col, int row, std::string_view text);
 
+  // Makes room for rows up to `rows` and `text_bytes` more bytes of cell
+  // text, so that filling a million rows grows nothing on the way.
+  void Reserve(int rows, size_t text_bytes);
+
   // The row of the current cell (whose column is always 1).
   int Row() const { return row_; }
   // Moves the current cell to `row`, as a click or an arrow key does;

@@ -14,14 +14,9 @@
 namespace kv {
 namespace {
 
-void ToUtf16(std::string_view cp1251, std::u16string& wide) {
-  wide.resize(cp1251.size());
-  for (size_t i = 0; i < cp1251.size(); ++i) wide[i] = Cp1251ToUtf16(static_cast<unsigned char>(cp1251[i]));
-}
-
 std::u16string ToUtf16(std::string_view cp1251) {
   std::u16string wide;
-  ToUtf16(cp1251, wide);
+  Cp1251ToUtf16(cp1251, wide);
   return wide;
 }
 
@@ -70,21 +65,15 @@ std::string TextCollator::SortKey(std::string_view text) const {
   return key;
 }
 
-size_t TextCollator::AppendSortKey(std::string_view text, std::string& out, size_t used, std::u16string& wide) const {
-  ToUtf16(text, wide);
-  for (;;) {
-    const int32_t room = static_cast<int32_t>(std::min<size_t>(out.size() - used, INT32_MAX));
-    const int32_t needed =
-        ucol_getSortKey(collator_, reinterpret_cast<const UChar*>(wide.data()), static_cast<int32_t>(wide.size()),
-                        reinterpret_cast<uint8_t*>(out.data() + used), room);
-    if (needed > 0 && needed <= room) return used + static_cast<size_t>(needed);
-    if (needed <= 0) {  // no key: the empty one
-      if (used == out.size()) out.resize(out.size() * 2 + 64);
-      out[used] = '\0';
-      return used + 1;
-    }
-    out.resize(std::max(out.size() * 2, used + static_cast<size_t>(needed)));
-  }
+size_t TextCollator::SortKeyInto(std::string_view text, char* out, size_t room, std::u16string& wide) const {
+  Cp1251ToUtf16(text, wide);
+  const int32_t needed =
+      ucol_getSortKey(collator_, reinterpret_cast<const UChar*>(wide.data()), static_cast<int32_t>(wide.size()),
+                      reinterpret_cast<uint8_t*>(out), static_cast<int32_t>(std::min<size_t>(room, INT32_MAX)));
+  if (needed > 0) return static_cast<size_t>(needed);
+  // No key at all (the library failed): the empty key, which sorts first.
+  if (room > 0) out[0] = '\0';
+  return 1;
 }
 
 const TextCollator& DefaultCollator() {

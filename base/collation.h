@@ -30,10 +30,10 @@ class TextCollator {
   std::string SortKey(std::string_view text) const;
 
   // Bulk form: writes the key of `text` and a closing NUL (the key itself
-  // holds none, so C-string order is key order) at out[used..], growing
-  // `out` when needed; returns the new used length. `wide` is scratch
-  // space kept by the caller between calls.
-  size_t AppendSortKey(std::string_view text, std::string& out, size_t used, std::u16string& wide) const;
+  // holds none, so C-string order is key order) to `out` when they fit in
+  // `room` bytes. Returns the bytes they take; more than `room` means the
+  // key did not fit. `wide` is scratch space the caller keeps between calls.
+  size_t SortKeyInto(std::string_view text, char* out, size_t room, std::u16string& wide) const;
 
   const std::string& LocaleName() const { return locale_name_; }
 

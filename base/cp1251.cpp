@@ -94,6 +94,12 @@ std::string ConvertUtf8(UConverter* from, std::string_view utf8) {
 
 char16_t Cp1251ToUtf16(unsigned char byte) noexcept { return Cp1251Utf16Table()[byte]; }
 
+void Cp1251ToUtf16(std::string_view cp1251, std::u16string& out) {
+  const auto& table = Cp1251Utf16Table();
+  out.resize(cp1251.size());
+  for (size_t i = 0; i < cp1251.size(); ++i) out[i] = table[static_cast<unsigned char>(cp1251[i])];
+}
+
 std::string Utf8ToCp1251(std::string_view utf8) { return ConvertUtf8(StrictUtf8(), utf8); }
 
 std::string Utf8ToCp1251Substituting(std::string_view utf8) { return ConvertUtf8(LenientUtf8(), utf8); }

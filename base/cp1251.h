@@ -25,6 +25,8 @@ std::string Cp1251ToUtf8(std::string_view cp1251);
 
 // UTF-16 form of one Windows-1251 byte (built from ICU's mapping).
 char16_t Cp1251ToUtf16(unsigned char byte) noexcept;
+// The UTF-16 form of a whole text, into `out` (whose room is reused).
+void Cp1251ToUtf16(std::string_view cp1251, std::u16string& out);
 
 // ---- The program's own texts ------------------------------------------------
 // Written as UTF-8 literals in the source and turned into Windows-1251 at

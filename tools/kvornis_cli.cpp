@@ -149,14 +149,19 @@ class Driver {
       ShowError("Cannot open file \"" + path + "\"");
       return;
     }
-    // Read in large pieces into room made once: lists run to tens of
-    // megabytes (a pipe has no size and simply grows the text).
+    // Read straight into room made once for the file's size: lists run to
+    // tens of megabytes (a pipe has no size and simply grows the room).
     std::string bytes;
     std::error_code no_size;
     const auto size = std::filesystem::file_size(path, no_size);
-    if (!no_size) bytes.reserve(static_cast<size_t>(size));
-    char piece[1 << 16];
-    while (file.read(piece, sizeof piece) || file.gcount() > 0) bytes.append(piece, static_cast<size_t>(file.gcount()));
+    size_t have = 0;
+    for (size_t room = no_size ? (1 << 16) : static_cast<size_t>(size) + 1;; room = bytes.size() * 2) {
+      bytes.resize(room);
+      file.read(bytes.data() + have, static_cast<std::streamsize>(room - have));
+      have += static_cast<size_t>(file.gcount());
+      if (have < room) break;
+    }
+    bytes.resize(have);
     if (options_.raw) {
       form_.MemoArea.TakeText(std::move(bytes));
       return;

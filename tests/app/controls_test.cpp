@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <random>
+
 namespace kv {
 namespace {
 
@@ -39,6 +42,30 @@ TEST(Grid, CurrentRowFollowsALoweredRowCount) {
   EXPECT_EQ(grid.Row(), 6);
   grid.SetRowCount(1);
   EXPECT_EQ(grid.Row(), 0);
+}
+
+TEST(Grid, CellsKeepTheirTextsThroughAnyRewrites) {
+  // Texts of every length (lengths of 128 and more take two length bytes),
+  // cells copied from other cells of the same grid, and enough rewrites for
+  // the cell block to be compacted several times.
+  TStringGrid grid;
+  std::map<std::pair<int, int>, std::string> expected;
+  std::mt19937 random(11);
+  for (int step = 0; step < 20'000; ++step) {
+    const int col = int(random() % 2), row = int(random() % 300);
+    std::string text;
+    if (random() % 4 == 0) {
+      grid.SetCell(col, row, grid.Cell(col == 0 ? 1 : 0, row));
+      text = expected[{col == 0 ? 1 : 0, row}];
+    } else {
+      text = std::string(random() % 3 == 0 ? random() % 400 : random() % 20, char('a' + step % 26));
+      grid.SetCell(col, row, text);
+    }
+    expected[{col, row}] = text;
+  }
+  for (const auto& [cell, text] : expected) ASSERT_EQ(grid.Cell(cell.first, cell.second), text) << cell.second;
+  EXPECT_EQ(grid.Cell(0, 5000), "");
+  EXPECT_EQ(grid.Cell(2, 1), "");
 }
 
 TEST(SpinEdit, ValueReadsTheTextWithoutClamping) {

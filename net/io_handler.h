@@ -36,6 +36,18 @@ class TIdIOHandler : public TIdComponent {
   // The platform call's result unchanged: bytes moved, 0, or -1. A closed
   // transport raises EIdClosedSocket.
   virtual int ReceiveSome(void* buffer, int count) = 0;
+
+  // What ReceiveWithoutWait answers when it did not receive.
+  static constexpr int kReceiveNeedsWait = -100;   // wait (WaitReadable), then ReceiveSome
+  static constexpr int kReceiveNothingYet = -101;  // a wait of `timeout` would not have been readable
+  // A receive made without the wait before it, where the wait's outcome
+  // could not differ: the result of ReceiveSome, or one of the two answers
+  // above. Bytes found, the peer's close and a failed receive are what the
+  // wait would have been readable for; a wait without limit is what a
+  // blocking receive does anyway; a wait that is a mere poll (timeout 0)
+  // is what a receive that would block has just done. Transports that
+  // cannot tell leave every receive to the wait.
+  virtual int ReceiveWithoutWait(void* /*buffer*/, int /*count*/, int /*timeout*/) { return kReceiveNeedsWait; }
   virtual int SendSome(const void* buffer, int count) = 0;
   // The socket error number (Id_WSAE...) behind the last ReceiveSome or
   // SendSome that gave -1. The connection asks its transport, not the

@@ -7,6 +7,7 @@
 #include "net/antifreeze.h"
 #include "net/connect_thread.h"
 #include "net/exceptions.h"
+#include "net/socket_errors.h"
 #include "net/socket_stack.h"
 
 namespace kv {
@@ -196,6 +197,17 @@ bool TIdIOHandlerSocket::WaitReadable(int timeout) {
 int TIdIOHandlerSocket::ReceiveSome(void* buffer, int count) {
   if (!IsTransportOpen()) throw EIdClosedSocket();
   return binding_->Recv(buffer, count);
+}
+
+int TIdIOHandlerSocket::ReceiveWithoutWait(void* buffer, int count, int timeout) {
+  // An anti-freeze is served around every wait, and a closed transport
+  // raises in the wait: both keep their wait.
+  if (!IsTransportOpen() || TIdAntiFreezeBase::AntiFreezeInUse()) return kReceiveNeedsWait;
+  if (timeout == IdTimeoutInfinite) return ReceiveSome(buffer, count);
+  const int n = binding_->Recv(buffer, count, Id_MSG_DONTWAIT);
+  if (n != Id_SOCKET_ERROR || GStack()->LastPlatformError() != Id_WSAEWOULDBLOCK) return n;
+  // Negative limits other than "none" are polls too.
+  return timeout <= 0 ? kReceiveNothingYet : kReceiveNeedsWait;
 }
 
 int TIdIOHandlerSocket::SendSome(const void* buffer, int count) {

@@ -41,6 +41,7 @@ class TIdIOHandlerSocket : public TIdIOHandler {
   void PrepareTransport() override;
   bool WaitReadable(int timeout) override;
   int ReceiveSome(void* buffer, int count) override;
+  int ReceiveWithoutWait(void* buffer, int count, int timeout) override;
   int SendSome(const void* buffer, int count) override;
   int LastErrorCode() override;
 

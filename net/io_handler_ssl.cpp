@@ -9,6 +9,7 @@
 
 #include <cerrno>
 
+#include "net/antifreeze.h"
 #include "net/socket_errors.h"
 #include "net/socket_stack.h"
 #include "net/ssl_context.h"
@@ -246,6 +247,17 @@ int TIdSSLIOHandlerSocket::ReceiveSome(void* buffer, int count) {
   if (!IsTransportOpen()) throw EIdClosedSocket();
   SSL* ssl = ssl_socket_->Handle();
   return TlsTransfer(ssl, [&] { return SSL_read(ssl, buffer, count); }, last_error_);
+}
+
+int TIdSSLIOHandlerSocket::ReceiveWithoutWait(void* buffer, int count, int timeout) {
+  if (clear_text_ || !ssl_socket_ || ssl_socket_->Handle() == nullptr)
+    return TIdIOHandlerSocket::ReceiveWithoutWait(buffer, count, timeout);
+  if (!IsTransportOpen() || TIdAntiFreezeBase::AntiFreezeInUse()) return kReceiveNeedsWait;
+  // A record may lie partly on the socket, so the socket alone cannot say
+  // whether a read would block; only a wait without limit, or bytes the
+  // library already holds, let the read go first.
+  if (timeout == IdTimeoutInfinite || SSL_pending(ssl_socket_->Handle()) > 0) return ReceiveSome(buffer, count);
+  return kReceiveNeedsWait;
 }
 
 int TIdSSLIOHandlerSocket::SendSome(const void* buffer, int count) {

@@ -81,6 +81,7 @@ class TIdSSLIOHandlerSocket : public TIdIOHandlerSocket {
                         int bound_port_min, int bound_port_max, int timeout) override;
   bool WaitReadable(int timeout) override;
   int ReceiveSome(void* buffer, int count) override;
+  int ReceiveWithoutWait(void* buffer, int count, int timeout) override;
   int SendSome(const void* buffer, int count) override;
   int LastErrorCode() override;
 

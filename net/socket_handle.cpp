@@ -80,7 +80,9 @@ bool TIdSocketHandle::Readable(int timeout) {
   return GStack()->SockSelect(&list, nullptr, nullptr, timeout) == 1;
 }
 
-int TIdSocketHandle::Recv(void* buffer, int count) { return GStack()->SockRecv(handle_, buffer, count, 0); }
+int TIdSocketHandle::Recv(void* buffer, int count, int flags) {
+  return GStack()->SockRecv(handle_, buffer, count, flags);
+}
 
 int TIdSocketHandle::Send(const void* buffer, int count) { return GStack()->SockSend(handle_, buffer, count, 0); }
 

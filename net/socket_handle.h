@@ -44,7 +44,8 @@ class TIdSocketHandle {
   void UpdateBindingPeer();
   // True when exactly one socket (this one) is reported readable.
   bool Readable(int timeout);
-  int Recv(void* buffer, int count);
+  // flags: Id_MSG_... values, or 0.
+  int Recv(void* buffer, int count, int flags = 0);
   int Send(const void* buffer, int count);
   int SetSockOpt(int level, int option, const void* value, int length);
 

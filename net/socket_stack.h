@@ -30,6 +30,7 @@ inline constexpr int Id_SOCK_STREAM = 1;
 inline constexpr int Id_IPPROTO_TCP = 6;
 inline constexpr int Id_TCP_NODELAY = 1;
 inline constexpr int Id_SD_SEND = 1;        // shutdown: no more sending
+inline constexpr int Id_MSG_DONTWAIT = 0x40;  // receive: fail with 10035 rather than block
 inline constexpr int Id_SocketSetSize = 64;
 
 // The time limits of a wait, in milliseconds: -2 waits without limit.

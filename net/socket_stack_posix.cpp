@@ -24,7 +24,7 @@
 namespace kv {
 
 static_assert(Id_PF_INET == AF_INET && Id_SOCK_STREAM == SOCK_STREAM && Id_IPPROTO_TCP == IPPROTO_TCP &&
-              Id_TCP_NODELAY == TCP_NODELAY && Id_SD_SEND == SHUT_WR);
+              Id_TCP_NODELAY == TCP_NODELAY && Id_SD_SEND == SHUT_WR && Id_MSG_DONTWAIT == MSG_DONTWAIT);
 
 namespace {
 

@@ -174,26 +174,33 @@ int TIdTCPConnection::FillInputBuffer(IfClosed if_closed, int timeout, IfTimedOu
   }
   int n = 0;
   do {
-    if (!io_handler_->WaitReadable(timeout)) {
-      if (if_timed_out == IfTimedOut::Raise) throw EIdReadTimeout();
-      return -1;
-    }
     const int size = std::max(RecvBufferSize, 1);
     // Without an intercept the bytes are received straight into the input
     // buffer's free end; an intercept needs them on their own first.
     const bool direct = intercept_ == nullptr;
-    char* target = nullptr;
-    if (io_handler_) {
-      if (direct) {
-        target = input_buffer_->PrepareAppend(static_cast<size_t>(size));
-      } else {
-        recv_buffer_->SetSize(size);
-        target = recv_buffer_->Memory();
+    auto prepare_target = [&] {
+      if (direct) return input_buffer_->PrepareAppend(static_cast<size_t>(size));
+      recv_buffer_->SetSize(size);
+      return recv_buffer_->Memory();
+    };
+    // The transport receives at once where waiting first could not change
+    // what the wait decides; otherwise it is the wait, then the receive.
+    char* target = prepare_target();
+    n = io_handler_->ReceiveWithoutWait(target, size, timeout);
+    if (n == TIdIOHandler::kReceiveNeedsWait || n == TIdIOHandler::kReceiveNothingYet) {
+      if (n == TIdIOHandler::kReceiveNothingYet || !io_handler_->WaitReadable(timeout)) {
+        if (if_timed_out == IfTimedOut::Raise) throw EIdReadTimeout();
+        return -1;
       }
-      n = io_handler_->ReceiveSome(target, size);
-    } else {
-      if (raise_if_closed) throw EIdNotConnected();
-      n = 0;
+      if (io_handler_) {
+        // Whatever ran during the wait (an anti-freeze) may have moved
+        // the buffers.
+        target = prepare_target();
+        n = io_handler_->ReceiveSome(target, size);
+      } else {
+        if (raise_if_closed) throw EIdNotConnected();
+        n = 0;
+      }
     }
     peer_closed_ = n == 0;
     if (n != 0 && CheckTransportResult(n, {Id_WSAESHUTDOWN, Id_WSAECONNABORTED})) {

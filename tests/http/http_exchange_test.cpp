@@ -134,6 +134,22 @@ TEST(HttpTargetRules, RelativeUrlsAndPortsCarryOverFromThePreviousRequest) {
   EXPECT_EQ(BodyOf(first) + BodyOf(second) + BodyOf(third), "123");
 }
 
+TEST(HttpTargetRules, AKeptConnectionThePeerClosedIsNoticedBeforeTheNextRequest) {
+  // The first response leaves the connection open, then the peer closes it.
+  // Without a read limit (the program's setting), the next request must see
+  // the close before it sends, and go over a new connection.
+  LoopbackPeer peer({Script().ExpectUntil(kHeadEnd).Send(Response("200 OK", "1")).Close(),
+                     Script().ExpectUntil(kHeadEnd).Send(Response("200 OK", "2"))});
+  TIdHTTP client;
+  MemoryStream first, second;
+  client.Get(Url(peer.Port(), "/a"), &first);
+  ASSERT_TRUE(peer.WaitConnectionDone(0));
+  EXPECT_EQ(FailureOf([&] { client.Get(Url(peer.Port(), "/b"), &second); }), "no exception");
+  ASSERT_TRUE(peer.WaitDone());
+  EXPECT_EQ(BodyOf(first) + BodyOf(second), "12");
+  EXPECT_EQ(peer.Received(1).substr(0, 7), "GET /b ");
+}
+
 TEST(HttpResponseHead, HundredHeadsAreSkippedAndContinuationsJoin) {
   LoopbackPeer peer({Script().ExpectUntil(kHeadEnd).Send(
       "HTTP/1.1 100 Continue\r\n\r\n"

@@ -4,7 +4,8 @@
 // server side: its replies, the kth released once the client has sent k
 // request heads, go out in pieces of at most PieceSize; after the last the
 // server either closes or falls silent (a wait then times out at once, so
-// nothing hangs). What the client sends is recorded per connection.
+// nothing hangs). Receives go first where a socket's would (see
+// ReceiveWithoutWait). What the client sends is recorded per connection.
 // A fault makes the Nth receive or send (counted together over all
 // connections) fail with a socket error number.
 #include <algorithm>
@@ -51,6 +52,15 @@ class MemoryTransport : public TIdIOHandler {
   bool WaitReadable(int) override {
     if (!open_) throw EIdConnClosedGracefully();
     return calls_ + 1 == FailCall || read_ < released_.size() || AtClose();
+  }
+
+  // Takes at once what is there, the close or the fault, as a socket
+  // receive that does not block would; with nothing there a poll is
+  // answered and any other wait is left to WaitReadable.
+  int ReceiveWithoutWait(void* buffer, int count, int timeout) override {
+    if (!open_) return kReceiveNeedsWait;
+    if (calls_ + 1 == FailCall || read_ < released_.size() || AtClose()) return ReceiveSome(buffer, count);
+    return timeout == IdTimeoutInfinite || timeout > 0 ? kReceiveNeedsWait : kReceiveNothingYet;
   }
 
   int ReceiveSome(void* buffer, int count) override {

@@ -100,6 +100,8 @@ FileStream::FileStream(const std::string& path, Mode mode) {
     fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd_ < 0) throw EReadError("Cannot open file \"" + path + "\". " + std::strerror(errno));
   }
+  struct stat st {};
+  if (::fstat(fd_, &st) == 0) size_ = static_cast<int64_t>(st.st_size);
 }
 
 FileStream::~FileStream() {
@@ -110,6 +112,8 @@ void FileStream::Close() {
   if (fd_ < 0) return;
   int rc = ::close(fd_);
   fd_ = -1;
+  position_ = 0;
+  size_ = 0;
   if (rc != 0 && errno != EINTR) throw EWriteError("Stream write error");
 }
 
@@ -121,6 +125,7 @@ size_t FileStream::Read(void* buffer, size_t count) {
     if (n <= 0) break;
     done += static_cast<size_t>(n);
   }
+  Moved(done);
   return done;
 }
 
@@ -132,23 +137,35 @@ size_t FileStream::Write(const void* buffer, size_t count) {
     if (n <= 0) break;
     done += static_cast<size_t>(n);
   }
+  Moved(done);
   return done;
 }
 
-int64_t FileStream::Seek(int64_t offset, SeekOrigin origin) {
-  int whence = origin == SeekOrigin::Beginning ? SEEK_SET : origin == SeekOrigin::Current ? SEEK_CUR : SEEK_END;
-  off_t at = ::lseek(fd_, static_cast<off_t>(offset), whence);
-  return at < 0 ? 0 : static_cast<int64_t>(at);
+void FileStream::Moved(size_t count) {
+  position_ += static_cast<int64_t>(count);
+  // Bytes past the known end: written there, or appended by someone else.
+  size_ = std::max(size_, position_);
 }
 
-int64_t FileStream::Size() const {
-  struct stat st {};
-  if (::fstat(fd_, &st) != 0) return 0;
-  return static_cast<int64_t>(st.st_size);
+int64_t FileStream::Seek(int64_t offset, SeekOrigin origin) {
+  if (fd_ < 0) return 0;
+  const int64_t base = origin == SeekOrigin::Beginning ? 0 : origin == SeekOrigin::Current ? position_ : size_;
+  int64_t target = 0;
+  if (__builtin_add_overflow(base, offset, &target) || target < 0) return 0;
+  // Asking for the position, or for the place it already is, needs no call.
+  if (target == position_) return position_;
+  const off_t at = ::lseek(fd_, static_cast<off_t>(target), SEEK_SET);
+  if (at < 0) return 0;
+  // The system's answer: a device may put the position elsewhere.
+  position_ = static_cast<int64_t>(at);
+  return position_;
 }
+
+int64_t FileStream::Size() const { return size_; }
 
 void FileStream::SetSize(int64_t size) {
   if (::ftruncate(fd_, static_cast<off_t>(size)) != 0) throw EWriteError("Stream write error");
+  size_ = size;
 }
 
 }  // namespace kv

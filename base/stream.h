@@ -87,6 +87,13 @@ class CountingStream : public Stream {
   int64_t position_ = 0;
 };
 
+// The stream keeps its own position and the file's size, so that asking
+// for either costs no system call: the position moves with every read,
+// write and seek; the size is the file's at the open, grows with writes
+// past it and is what SetSize makes it. A seek the system refuses (before
+// the start, or on a pipe) answers 0 and leaves the position. On a file
+// without positions (a pipe, a character device) the position counts the
+// bytes read or written.
 class FileStream : public Stream {
  public:
   enum class Mode { Create, Read };
@@ -108,7 +115,12 @@ class FileStream : public Stream {
   void Close();
 
  private:
+  // After `count` bytes were read or written at the position.
+  void Moved(size_t count);
+
   int fd_ = -1;
+  int64_t position_ = 0;
+  int64_t size_ = 0;
 };
 
 }  // namespace kv

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <filesystem>
+#include <functional>
+
 #include "base/exception.h"
 #include "tests/support/temp_dir.h"
 
@@ -95,6 +99,88 @@ TEST(FileStream, FailuresCarryTheirFixedTexts) {
   } catch (const EWriteError& e) {
     EXPECT_EQ(e.Message(), "Stream write error");
   }
+}
+
+// The stream keeps its position and size itself; after every step they must
+// be what the file and the system say.
+TEST(FileStream, KeepsItsPositionAndSizeAsTheFileHasThem) {
+  test::TempDir dir;
+  const std::string path = dir.File("a.bin");
+  struct Step {
+    const char* what;
+    std::function<int64_t(FileStream&)> act;  // returns what the call answered
+    int64_t answer, position, size;
+  };
+  auto write = [](const char* text) {
+    return [text](FileStream& f) { return static_cast<int64_t>(f.Write(text, std::strlen(text))); };
+  };
+  auto seek = [](int64_t offset, SeekOrigin origin) { return [=](FileStream& f) { return f.Seek(offset, origin); }; };
+  auto set_size = [](int64_t size) {
+    return [size](FileStream& f) {
+      f.SetSize(size);
+      return size;
+    };
+  };
+  auto read = [](size_t count) {
+    return [count](FileStream& f) {
+      std::string bytes(count, '?');
+      return static_cast<int64_t>(f.Read(bytes.data(), count));
+    };
+  };
+  const Step created[] = {
+      {"write", write("hello"), 5, 5, 5},
+      {"seek inside", seek(2, SeekOrigin::Beginning), 2, 2, 5},
+      {"overwrite", write("LL"), 2, 4, 5},
+      {"seek past the end", seek(3, SeekOrigin::End), 8, 8, 5},
+      {"write past the end", write("!"), 1, 9, 9},
+      {"seek back", seek(-4, SeekOrigin::Current), 5, 5, 9},
+      {"seek before the start", seek(-10, SeekOrigin::Current), 0, 5, 9},
+      {"read on a file made for writing", read(2), 0, 5, 9},
+      {"shrink below the position", set_size(3), 3, 5, 3},
+      {"write into the hole", write("xy"), 2, 7, 7},
+      {"grow", set_size(10), 10, 7, 10},
+  };
+  {
+    FileStream f(path, FileStream::Mode::Create);
+    for (const Step& step : created) {
+      EXPECT_EQ(step.act(f), step.answer) << step.what;
+      EXPECT_EQ(f.Position(), step.position) << step.what;
+      EXPECT_EQ(f.Size(), step.size) << step.what;
+      EXPECT_EQ(static_cast<int64_t>(std::filesystem::file_size(path)), step.size) << step.what;
+    }
+    f.Close();
+  }
+  EXPECT_EQ(test::ReadFileBytes(path), std::string("heL\0\0xy\0\0\0", 10));
+
+  const Step opened[] = {
+      {"seek to the end", seek(0, SeekOrigin::End), 10, 10, 10},
+      {"read at the end", read(4), 0, 10, 10},
+      {"seek from the end", seek(-5, SeekOrigin::End), 5, 5, 10},
+      {"read across the end", read(8), 5, 10, 10},
+      {"seek from the start", seek(4, SeekOrigin::Beginning), 4, 4, 10},
+      {"read", read(2), 2, 6, 10},
+      {"write on a file opened for reading", write("z"), 0, 6, 10},
+      {"seek before the start", seek(-1, SeekOrigin::Beginning), 0, 6, 10},
+  };
+  FileStream f(path, FileStream::Mode::Read);
+  for (const Step& step : opened) {
+    EXPECT_EQ(step.act(f), step.answer) << step.what;
+    EXPECT_EQ(f.Position(), step.position) << step.what;
+    EXPECT_EQ(f.Size(), step.size) << step.what;
+  }
+  // What was read at the remembered position is the file's byte there.
+  char byte = '?';
+  f.Seek(5, SeekOrigin::Beginning);
+  ASSERT_EQ(f.Read(&byte, 1), 1u);
+  EXPECT_EQ(byte, 'x');
+
+  // A device without positions: the position counts the bytes written, and
+  // the size follows, so that nothing is cut off behind them.
+  FileStream null("/dev/null", FileStream::Mode::Create);
+  null.WriteText("abc");
+  null.WriteText("de");
+  EXPECT_EQ(null.Position(), 5);
+  EXPECT_EQ(null.Size(), 5);
 }
 
 }  // namespace

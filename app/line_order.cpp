@@ -33,15 +33,24 @@ std::vector<size_t> FirstOccurrences(const TMemo& memo) {
     uint32_t line_after;  // line index + 1; 0 for a free slot
   };
   const size_t count = memo.LineCount();
+  // The hashes are made on every core first; the set is then filled in line
+  // order (the first occurrence must win), each slot fetched ahead of use.
+  std::vector<uint64_t> hashes(count);
+  const size_t parts = std::clamp<size_t>(count / 50'000, 1, WorkerCount());
+  InParallel(parts, [&](size_t part) {
+    const std::hash<std::string_view> hasher;
+    for (size_t i = part * count / parts, end = (part + 1) * count / parts; i < end; ++i)
+      hashes[i] = hasher(memo.LineView(i));
+  });
   size_t capacity = 16;
   while (capacity < 2 * count) capacity *= 2;
   const size_t mask = capacity - 1;
   std::vector<Slot> slots(capacity, Slot{0, 0});
   std::vector<size_t> kept;
-  const std::hash<std::string_view> hasher;
+  constexpr size_t kAhead = 16;
   for (size_t a = 0; a < count; ++a) {
-    const std::string_view line = memo.LineView(a);
-    const uint64_t hash = hasher(line);
+    if (a + kAhead < count) __builtin_prefetch(&slots[hashes[a + kAhead] & mask]);
+    const uint64_t hash = hashes[a];
     const auto tag = static_cast<uint32_t>(hash >> 32);
     for (size_t at = hash & mask;; at = (at + 1) & mask) {
       Slot& slot = slots[at];
@@ -50,7 +59,7 @@ std::vector<size_t> FirstOccurrences(const TMemo& memo) {
         kept.push_back(a);
         break;
       }
-      if (slot.hash == tag && memo.LineView(slot.line_after - 1) == line) break;
+      if (slot.hash == tag && memo.LineView(slot.line_after - 1) == memo.LineView(a)) break;
     }
   }
   return kept;
@@ -61,6 +70,10 @@ namespace {
 struct KeyedLine {
   const char* key;  // NUL-terminated collation key
   uint32_t line;
+  // The four key bytes that follow the prefix all keys share (zeros past
+  // the key's end), most significant first: most comparisons end here,
+  // without reaching for the key itself.
+  uint32_t word;
 };
 
 // The collation keys of one block of lines, one after the other. The room
@@ -96,8 +109,35 @@ class KeyBuffer {
   size_t used_ = 0;
 };
 
-bool KeyLess(const KeyedLine& a, const KeyedLine& b) {
-  return std::strcmp(a.key, b.key) < 0;
+// Orders lines by their keys. Every key starts with the same `shared`
+// bytes (none of them its end), so the comparison begins after them.
+struct KeyLess {
+  size_t shared;
+  bool operator()(const KeyedLine& a, const KeyedLine& b) const {
+    if (a.word != b.word) return a.word < b.word;
+    return std::strcmp(a.key + shared, b.key + shared) < 0;
+  }
+};
+
+// The length of the prefix all keys share, and each line's word after it.
+KeyLess PrepareKeys(std::vector<KeyedLine>& list) {
+  size_t shared = list.empty() ? 0 : std::strlen(list[0].key);
+  for (const KeyedLine& keyed : list) {
+    size_t same = 0;
+    while (same < shared && keyed.key[same] == list[0].key[same]) ++same;
+    shared = same;
+  }
+  for (KeyedLine& keyed : list) {
+    uint32_t word = 0;
+    const char* at = keyed.key + shared;
+    for (int i = 0; i < 4; ++i) {
+      const auto byte = static_cast<unsigned char>(*at);
+      word = (word << 8) | byte;
+      if (byte != 0) ++at;  // past the end only zeros follow
+    }
+    keyed.word = word;
+  }
+  return KeyLess{shared};
 }
 
 // The quicksort of the sort tool, step for step, so that lines comparing
@@ -105,7 +145,7 @@ bool KeyLess(const KeyedLine& a, const KeyedLine& b) {
 // stands at index p. The two parts left by a partition never meet again,
 // so a part may be sorted on another thread (`spare_threads` of them are
 // free) without changing the result.
-void QuickSort(KeyedLine* list, long l, long r, size_t spare_threads) {
+void QuickSort(KeyedLine* list, long l, long r, const KeyLess& less, size_t spare_threads) {
   constexpr long kWorthAThread = 20'000;
   std::vector<std::thread> helpers;
   long i;
@@ -114,8 +154,8 @@ void QuickSort(KeyedLine* list, long l, long r, size_t spare_threads) {
     long j = r;
     long p = (l + r) / 2;
     do {
-      while (KeyLess(list[i], list[p])) ++i;
-      while (KeyLess(list[p], list[j])) --j;
+      while (less(list[i], list[p])) ++i;
+      while (less(list[p], list[j])) --j;
       if (i <= j) {
         std::swap(list[i], list[j]);
         if (p == i) p = j;
@@ -128,9 +168,9 @@ void QuickSort(KeyedLine* list, long l, long r, size_t spare_threads) {
       if (spare_threads > 0 && j - l >= kWorthAThread) {
         const size_t given = spare_threads / 2;
         spare_threads -= given + 1;
-        helpers.emplace_back(QuickSort, list, l, j, given);
+        helpers.emplace_back(QuickSort, list, l, j, std::cref(less), given);
       } else {
-        QuickSort(list, l, j, 0);
+        QuickSort(list, l, j, less, 0);
       }
     }
     l = i;
@@ -159,9 +199,10 @@ std::vector<uint32_t> SortedLineOrder(const TMemo& memo, const TextCollator& col
     std::vector<size_t> offsets(last - first);
     std::u16string wide;
     for (size_t i = first; i < last; ++i) offsets[i - first] = buffer.Add(collator, memo.LineView(i), wide);
-    for (size_t i = first; i < last; ++i) list[i] = {buffer.At(offsets[i - first]), static_cast<uint32_t>(i)};
+    for (size_t i = first; i < last; ++i) list[i] = {buffer.At(offsets[i - first]), static_cast<uint32_t>(i), 0};
   });
-  if (count >= 2) QuickSort(list.data(), 0, static_cast<long>(count) - 1, WorkerCount() - 1);
+  const KeyLess less = PrepareKeys(list);
+  if (count >= 2) QuickSort(list.data(), 0, static_cast<long>(count) - 1, less, WorkerCount() - 1);
   std::vector<uint32_t> order(count);
   for (size_t i = 0; i < count; ++i) order[i] = list[i].line;
   return order;

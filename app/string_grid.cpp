@@ -79,8 +79,9 @@ void TStringGrid::SetCell(int col, int row, std::string_view text) {
 }
 
 void TStringGrid::Compact() {
+  // The room made for a fill in progress is kept for the rest of it.
   std::string compacted;
-  compacted.reserve(live_bytes_);
+  compacted.reserve(live_bytes_ + (bytes_.capacity() - bytes_.size()));
   for (auto& row : cells_) {
     for (CellRef& cell : row) {
       if (cell == 0) continue;

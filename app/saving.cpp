@@ -52,9 +52,9 @@ void TFormMainModel::Save1Click() {
 
 void TFormMainModel::Savekwonly1Click() {
   std::string keywords;
+  keywords.reserve(MemoArea.TextLength());
   for (size_t i = 0, n = MemoArea.LineCount(); i < n; ++i) {
-    const std::string line = MemoArea.Line(i);
-    keywords += CopyView(line, kKeywordStart, kKeywordMaxLength);
+    keywords += CopyView(MemoArea.LineView(i), kKeywordStart, kKeywordMaxLength);
     keywords += "\r\n";
   }
   PrepareSaveDialog();

@@ -39,9 +39,20 @@ std::string_view TIdHeaderList::NameView(std::string_view line) const noexcept {
   return length == std::string_view::npos ? std::string_view() : line.substr(0, length);
 }
 
+bool TIdHeaderList::LineNames(std::string_view line, std::string_view name) const noexcept {
+  const std::string_view separator = TrimRightView(ValueSeparator);
+  // A name without the separator's first character: the line's first
+  // separator lies past the name's length, so the name is the line's
+  // exactly when the separator follows right after it.
+  if (!separator.empty() && !name.empty() && name.find(separator.front()) == std::string_view::npos)
+    return line.size() >= name.size() + separator.size() &&
+           line.substr(name.size(), separator.size()) == separator && SameTextAscii(line.substr(0, name.size()), name);
+  return SameTextAscii(NameView(line), name);
+}
+
 int TIdHeaderList::IndexOfHeader(std::string_view name) const {
   for (int i = 0; i < Count(); ++i)
-    if (SameTextAscii(NameView((*this)[i]), name)) return i;
+    if (LineNames((*this)[i], name)) return i;
   return -1;
 }
 
@@ -96,7 +107,7 @@ void TIdHeaderList::SetValueOf(std::string_view name, std::string_view value) {
 void TIdHeaderList::ExtractAll(std::string_view name, StringList* destination) const {
   if (destination == nullptr) return;
   for (int i = 0; i < Count(); ++i)
-    if (SameTextAscii(NameView((*this)[i]), name)) destination->Add(ValueOfLine(i));
+    if (LineNames((*this)[i], name)) destination->Add(ValueOfLine(i));
 }
 
 void TIdHeaderList::DeleteContinuations(int index) {
@@ -126,6 +137,12 @@ StringList TIdHeaderList::FoldedPieces(std::string_view text) const {
 }
 
 void TIdHeaderList::ReplaceFolded(std::string_view text, int index) {
+  // A line shorter than the fold width, with no break of its own, stays one
+  // line whatever its characters: most lines, so they skip the folding.
+  if (!text.empty() && static_cast<long>(text.size()) < FoldWidth && text.find('\r') == std::string_view::npos) {
+    Put(index, TrimRight(text));
+    return;
+  }
   StringList pieces = FoldedPieces(text);
   if (pieces.Empty()) {
     Put(index, std::string());

@@ -59,6 +59,10 @@ class TIdHeaderList : public StringList {
   size_t NameLength(std::string_view line) const noexcept;
   // The name of `line`, empty when it has none.
   std::string_view NameView(std::string_view line) const noexcept;
+  // Whether `line`'s name is `name` (letter case aside): NameView's answer,
+  // without searching the line for its separator when the name cannot
+  // hold one.
+  bool LineNames(std::string_view line, std::string_view name) const noexcept;
 };
 
 }  // namespace kv

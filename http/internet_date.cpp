@@ -58,17 +58,16 @@ std::string InternetDateText(TDateTime value) {
 }
 
 int DayNumber(std::string_view text) {
-  const std::string head = UpperCaseAscii(CopyView(text, 1, 3));
+  const std::string_view head = CopyView(text, 1, 3);
   for (int i = 0; i < 7; ++i)
-    if (head == UpperCaseAscii(kDayNames[i])) return i + 1;
+    if (SameTextAscii(head, kDayNames[i])) return i + 1;
   return 0;
 }
 
 int MonthNumber(std::string_view text) {
   if (text.size() != 3) return 0;
-  const std::string name = UpperCaseAscii(text);
   for (int i = 0; i < 12; ++i)
-    if (name == UpperCaseAscii(kMonthNames[i])) return i + 1;
+    if (SameTextAscii(text, kMonthNames[i])) return i + 1;
   return 0;
 }
 
@@ -146,7 +145,48 @@ TDateTime ZoneTextToOffset(std::string_view text) {
   return zone.front() == '-' ? -offset : offset;
 }
 
+namespace {
+
+// Reads the form servers send in Date and Last-Modified, "Sun, 06 Nov 1994
+// 08:49:37 GMT", in place: the same date as ParseInternetDate gives for it,
+// with no zone to take off. False for any other text, or for what that
+// parser reads otherwise (a year below 100, or 1900; a day or a time that
+// does not exist), so that it reads those itself.
+bool ReadServerDate(std::string_view text, TDateTime& result) {
+  if (text.size() != 29 || text[3] != ',' || text.substr(25) != " GMT") return false;
+  for (size_t at : {4, 7, 11, 16}) {
+    if (text[at] != ' ') return false;
+  }
+  if (text[19] != ':' || text[22] != ':') return false;
+  bool digits = true;
+  auto number = [&](size_t at, size_t length) {
+    int value = 0;
+    for (size_t i = at; i < at + length; ++i) {
+      if (text[i] < '0' || text[i] > '9') digits = false;
+      value = value * 10 + (text[i] - '0');
+    }
+    return value;
+  };
+  const int day = number(5, 2);
+  const int year = number(12, 4);
+  const int hour = number(17, 2);
+  const int minute = number(20, 2);
+  const int second = number(23, 2);
+  if (!digits || year < 100 || year == 1900 || DayNumber(text) == 0) return false;
+  const int month = MonthNumber(text.substr(8, 3));
+  TDateTime date = 0;
+  TDateTime time = 0;
+  if (month == 0 || !TryEncodeDate(year, month, day, date) || !TryEncodeTime(hour, minute, second, 0, time))
+    return false;
+  result = date >= 0 ? date + time : date - time;
+  return true;
+}
+
+}  // namespace
+
 TDateTime InternetDateToLocal(std::string_view text) {
+  TDateTime server_date = 0;
+  if (ReadServerDate(text, server_date)) return server_date + LocalOffsetFromUtc();
   std::string rest(text);
   TDateTime date = ParseInternetDate(rest);
   if (rest.size() > 4) date -= ZoneTextToOffset(rest);

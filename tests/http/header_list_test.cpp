@@ -176,6 +176,37 @@ TEST(HeaderFolding, ReplaceFoldedPutsThePiecesInOrderAtTheIndex) {
   EXPECT_EQ(list.Text(), "A: 1\r\nB: x\r\n y zz\r\nC: 3\r\n");
 }
 
+TEST(HeaderFolding, ReplaceFoldedAlwaysPutsTheFoldedPieces) {
+  // Short lines are put without folding; around the width, with quotes,
+  // trailing blanks and breaks of their own, the lines put must still be
+  // the folded pieces.
+  const std::vector<std::string> texts = {
+      "A: b c", "A: b c  ", "A: \"b c\" d", "A: b,c\r\n d", "A: b\r\n\te", "A:", "   ", "A: bcdefghij"};
+  for (long width : {0L, 1L, 4L, 5L, 6L, 7L, 8L, 12L, 13L, 78L}) {
+    for (const std::string& text : texts) {
+      TIdHeaderList list;
+      list.FoldWidth = width;
+      list.Add("old");
+      list.ReplaceFolded(text, 0);
+      std::string expected;
+      const StringList pieces = list.FoldedPieces(text);
+      for (int i = 0; i < pieces.Count(); ++i) expected += pieces[i] + "\r\n";
+      EXPECT_EQ(list.Text(), pieces.Empty() ? "\r\n" : expected) << "width " << width << ": [" << text << "]";
+    }
+  }
+}
+
+TEST(HeaderListLookup, ANameHoldingTheSeparatorIsComparedWithTheTextBeforeTheFirstOne) {
+  auto list = ListOf("a:b: 1\r\nA: 2\r\nab: 3\r\n");
+  EXPECT_EQ(list.IndexOfHeader("a:b"), -1);
+  EXPECT_EQ(list.IndexOfHeader("A"), 0);
+  EXPECT_EQ(list.IndexOfHeader("AB"), 2);
+  list.ValueSeparator = "=";
+  EXPECT_EQ(list.IndexOfHeader("a:b: 1"), -1);
+  list.Add("a:b: 1=x");
+  EXPECT_EQ(list.IndexOfHeader("A:B: 1"), 3);
+}
+
 TEST(HeaderListHostile, HugeListsAndLinesStayLinear) {
   // One header followed by very many continuation lines.
   TIdHeaderList list;

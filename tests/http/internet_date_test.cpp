@@ -172,6 +172,27 @@ TEST(InternetDateLocal, ZonesAreTakenOffAndTheLocalOffsetAdded) {
   }
 }
 
+TEST(InternetDateLocal, TheServersFormReadsAsTheWholeParserReadsIt) {
+  // The usual form is read without the whole parser; near it, and at the
+  // edges of what the parser makes of it, the results must not differ.
+  FixedZone fixed("MSK-3");
+  const char* texts[] = {"Sun, 06 Nov 1994 08:49:37 GMT", "Thu, 29 Feb 2024 23:59:59 GMT",
+                         "Wed, 29 Feb 2023 12:00:00 GMT", "Mon, 01 Jan 0079 00:00:00 GMT",
+                         "Mon, 01 Jan 0099 00:00:00 GMT", "Mon, 01 Jan 0100 00:00:00 GMT",
+                         "Mon, 01 Jan 1900 10:11:12 GMT", "mon, 01 jAN 2000 10:11:12 GMT",
+                         "Xyz, 01 Jan 2000 10:11:12 GMT", "Sun, 06 Nov 1994 24:00:00 GMT",
+                         "Sun, 06 Nov 1994 08:60:37 GMT", "Sun, 00 Nov 1994 08:49:37 GMT",
+                         "Sun, 06 Nov 1994 08:49:37 UTC", "Sun,  6 Nov 1994 08:49:37 GMT",
+                         "Sun, 06 Nov 19a4 08:49:37 GMT", "Sun, 06 Nov 1994 08-49-37 GMT",
+                         "Sat, 31 Dec 9999 23:59:59 GMT", "Sun, 06-Nov-1994 08:49:37 GMT"};
+  for (const char* text : texts) {
+    std::string rest = text;
+    TDateTime expected = ParseInternetDate(rest);
+    if (rest.size() > 4) expected -= ZoneTextToOffset(rest);
+    EXPECT_DOUBLE_EQ(InternetDateToLocal(text), expected + LocalOffsetFromUtc()) << text;
+  }
+}
+
 TEST(InternetDateText, WritesLocalTimeWithTheLocalOffset) {
   struct Case { const char* tz; const char* expected; };
   const Case cases[] = {

@@ -1,6 +1,7 @@
 #include "http/cookie_manager.h"
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -117,14 +118,17 @@ std::string TIdCookieManager::CookieHeaderFor(const TIdURI& uri, bool secureConn
 void TIdCookieManager::DropExpiredCookies() {
   TIdDomainIndexLock lock(*cookies_, caWrite);
   TIdCookieDomainIndex& index = lock.Index();
-  const TDateTime now = Now();
+  // The clock is read once, and only when there is an expiry to judge.
+  std::optional<TDateTime> now;
   for (int d = 0; d < index.Count(); ++d) {
     TIdCookieList& cookies = *index.Value(d);
     // From the last to the first, so that a destroyed record, which takes
     // its own entry out of this list, moves no entry still to be looked at.
     for (int c = cookies.Count() - 1; c >= 0; --c) {
       const std::string& expiry = cookies.Value(c)->ExpiryText();
-      if (!expiry.empty() && now > InternetDateToLocal(expiry)) delete cookies.Value(c);
+      if (expiry.empty()) continue;
+      if (!now) now = Now();
+      if (*now > InternetDateToLocal(expiry)) delete cookies.Value(c);
     }
   }
 }

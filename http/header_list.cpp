@@ -39,20 +39,28 @@ std::string_view TIdHeaderList::NameView(std::string_view line) const noexcept {
   return length == std::string_view::npos ? std::string_view() : line.substr(0, length);
 }
 
-bool TIdHeaderList::LineNames(std::string_view line, std::string_view name) const noexcept {
+auto TIdHeaderList::NameTest(std::string_view name) const noexcept {
   const std::string_view separator = TrimRightView(ValueSeparator);
-  // A name without the separator's first character: the line's first
+  // A name without the separator's first character: a line's first
   // separator lies past the name's length, so the name is the line's
   // exactly when the separator follows right after it.
-  if (!separator.empty() && !name.empty() && name.find(separator.front()) == std::string_view::npos)
+  const bool in_place =
+      !separator.empty() && !name.empty() && name.find(separator.front()) == std::string_view::npos;
+  return [this, name, separator, in_place](std::string_view line) {
+    if (!in_place) return SameTextAscii(NameView(line), name);
     return line.size() >= name.size() + separator.size() &&
            line.substr(name.size(), separator.size()) == separator && SameTextAscii(line.substr(0, name.size()), name);
-  return SameTextAscii(NameView(line), name);
+  };
+}
+
+bool TIdHeaderList::LineHasName(int index, std::string_view name) const {
+  return index >= 0 && index < Count() && NameTest(name)((*this)[index]);
 }
 
 int TIdHeaderList::IndexOfHeader(std::string_view name) const {
+  const auto names = NameTest(name);
   for (int i = 0; i < Count(); ++i)
-    if (LineNames((*this)[i], name)) return i;
+    if (names((*this)[i])) return i;
   return -1;
 }
 
@@ -106,8 +114,9 @@ void TIdHeaderList::SetValueOf(std::string_view name, std::string_view value) {
 
 void TIdHeaderList::ExtractAll(std::string_view name, StringList* destination) const {
   if (destination == nullptr) return;
+  const auto names = NameTest(name);
   for (int i = 0; i < Count(); ++i)
-    if (LineNames((*this)[i], name)) destination->Add(ValueOfLine(i));
+    if (names((*this)[i])) destination->Add(ValueOfLine(i));
 }
 
 void TIdHeaderList::DeleteContinuations(int index) {

@@ -29,6 +29,9 @@ class TIdHeaderList : public StringList {
   // The text before the first ":" (upper-cased unless CaseSensitiveNames),
   // not trimmed; empty for a line without ":" or an index outside the list.
   std::string NameOfLine(int index) const;
+  // Whether line `index` has the name `name`, letter case aside (false
+  // outside the list).
+  bool LineHasName(int index, std::string_view name) const;
   // The value of line `index`, trimmed, with the continuation lines below it
   // joined by single blanks when UnfoldOnRead; empty outside the list.
   std::string ValueOfLine(int index) const;
@@ -59,10 +62,10 @@ class TIdHeaderList : public StringList {
   size_t NameLength(std::string_view line) const noexcept;
   // The name of `line`, empty when it has none.
   std::string_view NameView(std::string_view line) const noexcept;
-  // Whether `line`'s name is `name` (letter case aside): NameView's answer,
-  // without searching the line for its separator when the name cannot
-  // hold one.
-  bool LineNames(std::string_view line, std::string_view name) const noexcept;
+  // A test of whether a line's name is `name` (letter case aside): NameView's
+  // answer, without searching each line for its separator when the name
+  // cannot hold one. Defined and used in the source file only.
+  auto NameTest(std::string_view name) const noexcept;
 };
 
 }  // namespace kv

@@ -209,11 +209,11 @@ void TIdCustomHTTP::StoreResponseCookies(const TIdHeaderList& lines) {
   const std::string& host = current_uri_->Host;
   for (int i = 0; i < lines.Count(); ++i) {
     if (TIdHeaderList::IsContinuationLine(lines[i])) continue;
-    if (SameTextAscii(lines.NameOfLine(i), "Set-cookie")) cookie_manager_->StoreSetCookie(lines.ValueOfLine(i), host);
+    if (lines.LineHasName(i, "Set-cookie")) cookie_manager_->StoreSetCookie(lines.ValueOfLine(i), host);
   }
   for (int i = 0; i < lines.Count(); ++i) {
     if (TIdHeaderList::IsContinuationLine(lines[i])) continue;
-    if (SameTextAscii(lines.NameOfLine(i), "Set-cookie2")) cookie_manager_->StoreSetCookie2(lines.ValueOfLine(i), host);
+    if (lines.LineHasName(i, "Set-cookie2")) cookie_manager_->StoreSetCookie2(lines.ValueOfLine(i), host);
   }
 }
 

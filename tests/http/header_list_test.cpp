@@ -201,6 +201,9 @@ TEST(HeaderListLookup, ANameHoldingTheSeparatorIsComparedWithTheTextBeforeTheFir
   EXPECT_EQ(list.IndexOfHeader("a:b"), -1);
   EXPECT_EQ(list.IndexOfHeader("A"), 0);
   EXPECT_EQ(list.IndexOfHeader("AB"), 2);
+  EXPECT_TRUE(list.LineHasName(2, "aB"));
+  EXPECT_FALSE(list.LineHasName(0, "a:b"));
+  EXPECT_FALSE(list.LineHasName(3, "AB"));
   list.ValueSeparator = "=";
   EXPECT_EQ(list.IndexOfHeader("a:b: 1"), -1);
   list.Add("a:b: 1=x");

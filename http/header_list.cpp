@@ -6,10 +6,10 @@
 namespace kv {
 namespace {
 
-// CR and LF that do not introduce a folded continuation become blanks.
-std::string NeutraliseLineBreaks(std::string_view value) {
-  std::string result(value);
-  for (size_t i = 0; i < result.size(); ++i) {
+// CR and LF that do not introduce a folded continuation become blanks, from
+// `from` on.
+void NeutraliseLineBreaks(std::string& result, size_t from) {
+  for (size_t i = from; i < result.size(); ++i) {
     if (result[i] != '\r' && result[i] != '\n') continue;
     const bool fold = result[i] == '\r' && i + 2 < result.size() && result[i + 1] == '\n' &&
                       (result[i + 2] == ' ' || result[i + 2] == '\t');
@@ -19,7 +19,6 @@ std::string NeutraliseLineBreaks(std::string_view value) {
       result[i] = ' ';
     }
   }
-  return result;
 }
 
 }  // namespace
@@ -103,10 +102,20 @@ void TIdHeaderList::SetValueOf(std::string_view name, std::string_view value) {
     Add(std::string());
     index = Count() - 1;
   }
-  std::string line = std::string(name) + ValueSeparator + NeutraliseLineBreaks(value);
+  std::string line;
+  line.reserve(name.size() + ValueSeparator.size() + value.size());
+  line.append(name).append(ValueSeparator);
+  const size_t value_start = line.size();
+  line.append(value);
+  NeutraliseLineBreaks(line, value_start);
   if (FoldOnWrite) {
     DeleteContinuations(index);
-    ReplaceFolded(line, index);
+    if (FitsUnfolded(line)) {
+      line.resize(TrimRightView(line).size());
+      Put(index, std::move(line));
+    } else {
+      ReplaceFolded(line, index);
+    }
   } else {
     Put(index, std::move(line));
   }
@@ -145,10 +154,14 @@ StringList TIdHeaderList::FoldedPieces(std::string_view text) const {
   return pieces;
 }
 
-void TIdHeaderList::ReplaceFolded(std::string_view text, int index) {
+bool TIdHeaderList::FitsUnfolded(std::string_view text) const noexcept {
   // A line shorter than the fold width, with no break of its own, stays one
   // line whatever its characters: most lines, so they skip the folding.
-  if (!text.empty() && static_cast<long>(text.size()) < FoldWidth && text.find('\r') == std::string_view::npos) {
+  return !text.empty() && static_cast<long>(text.size()) < FoldWidth && text.find('\r') == std::string_view::npos;
+}
+
+void TIdHeaderList::ReplaceFolded(std::string_view text, int index) {
+  if (FitsUnfolded(text)) {
     Put(index, TrimRight(text));
     return;
   }

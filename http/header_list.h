@@ -66,6 +66,8 @@ class TIdHeaderList : public StringList {
   // answer, without searching each line for its separator when the name
   // cannot hold one. Defined and used in the source file only.
   auto NameTest(std::string_view name) const noexcept;
+  // Whether folding `text` gives `text` itself, right-trimmed.
+  bool FitsUnfolded(std::string_view text) const noexcept;
 };
 
 }  // namespace kv

@@ -126,12 +126,15 @@ bool TIdCustomHTTP::SecureRoute() const {
 }
 
 bool TIdCustomHTTP::CredentialsForThisOrigin() {
+  TIdHTTPRequest& request = Request();
+  const bool credentials = request.Authenticator || request.BasicAuthentication;
+  // No origin is named by an empty text: without credentials ever sent,
+  // there is nothing to compare.
+  if (credentials_origin_.empty() && !credentials) return false;
   const TIdURI& current = *current_uri_;
   const std::string origin = UpperCaseAscii(current.Protocol) + "://" + UpperCaseAscii(current.Host) + ":" + current.Port;
-  TIdHTTPRequest& request = Request();
   // The first origin that credentials go to is the one they are for.
-  if (credentials_origin_.empty() && (request.Authenticator || request.BasicAuthentication))
-    credentials_origin_ = origin;
+  if (credentials_origin_.empty()) credentials_origin_ = origin;
   return credentials_origin_ == origin;
 }
 

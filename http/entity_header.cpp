@@ -50,15 +50,17 @@ void TIdEntityHeaderInfo::ParseEntityFields() {
   ContentLanguage = HeaderLines.ValueOf("Content-Language");
   ContentType = HeaderLines.ValueOf("Content-Type");
   SetContentLength(TryStrToInt64(HeaderLines.ValueOf("Content-Length")).value_or(-1));
-  Date = InternetDateToLocal(HeaderLines.ValueOf("Date"));
-  LastModified = InternetDateToLocal(HeaderLines.ValueOf("Last-Modified"));
+  // One moment for every date of the head: the local offset is asked once.
+  const TDateTime local_offset = LocalOffsetFromUtc();
+  Date = InternetDateToLocal(HeaderLines.ValueOf("Date"), local_offset);
+  LastModified = InternetDateToLocal(HeaderLines.ValueOf("Last-Modified"), local_offset);
   // "Expires" may be a number of seconds from now instead of a date.
   const std::string expires = HeaderLines.ValueOf("Expires");
   const auto seconds = TryStrToInt(expires);
   if (seconds && *seconds != -1) {
     Expires = Now() + *seconds / kSecondsPerDay;
   } else {
-    Expires = InternetDateToLocal(expires);
+    Expires = InternetDateToLocal(expires, local_offset);
   }
   Pragma = HeaderLines.ValueOf("Pragma");
 }

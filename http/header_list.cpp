@@ -87,7 +87,10 @@ std::string TIdHeaderList::ValueOfLine(int index) const {
       value += TrimView((*this)[next]);
     }
   }
-  return Trim(value);
+  // Trimmed in place: most values need nothing cut.
+  const std::string_view trimmed = TrimView(value);
+  if (trimmed.size() != value.size()) value = std::string(trimmed);
+  return value;
 }
 
 void TIdHeaderList::SetValueOf(std::string_view name, std::string_view value) {

@@ -184,13 +184,15 @@ bool ReadServerDate(std::string_view text, TDateTime& result) {
 
 }  // namespace
 
-TDateTime InternetDateToLocal(std::string_view text) {
+TDateTime InternetDateToLocal(std::string_view text, TDateTime local_offset) {
   TDateTime server_date = 0;
-  if (ReadServerDate(text, server_date)) return server_date + LocalOffsetFromUtc();
+  if (ReadServerDate(text, server_date)) return server_date + local_offset;
   std::string rest(text);
   TDateTime date = ParseInternetDate(rest);
   if (rest.size() > 4) date -= ZoneTextToOffset(rest);
-  return date + LocalOffsetFromUtc();
+  return date + local_offset;
 }
+
+TDateTime InternetDateToLocal(std::string_view text) { return InternetDateToLocal(text, LocalOffsetFromUtc()); }
 
 }  // namespace kv

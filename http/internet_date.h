@@ -51,5 +51,8 @@ TDateTime ZoneTextToOffset(std::string_view text);
 // taken off and the local offset added. An empty or unreadable text gives
 // the local offset alone.
 TDateTime InternetDateToLocal(std::string_view text);
+// The same with the local offset already known (LocalOffsetFromUtc), for
+// several dates read at one moment.
+TDateTime InternetDateToLocal(std::string_view text, TDateTime local_offset);
 
 }  // namespace kv

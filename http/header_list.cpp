@@ -47,8 +47,10 @@ auto TIdHeaderList::NameTest(std::string_view name) const noexcept {
       !separator.empty() && !name.empty() && name.find(separator.front()) == std::string_view::npos;
   return [this, name, separator, in_place](std::string_view line) {
     if (!in_place) return SameTextAscii(NameView(line), name);
-    return line.size() >= name.size() + separator.size() &&
-           line.substr(name.size(), separator.size()) == separator && SameTextAscii(line.substr(0, name.size()), name);
+    // Most lines are told apart by the one byte after the name's length.
+    return line.size() >= name.size() + separator.size() && line[name.size()] == separator.front() &&
+           line.substr(name.size() + 1, separator.size() - 1) == separator.substr(1) &&
+           SameTextAscii(line.substr(0, name.size()), name);
   };
 }
 

@@ -102,8 +102,8 @@ void FormMain::PullModel() {
   EditKw->Pull();
   SpinEdMaxKw->Pull();
   SpinEdKwPM->Pull();
-  MemoArea->Pull();
-  // The grid's current row reaches the model as the user moves it.
+  // The text list and the grid's current row reach the model as the user
+  // changes them.
 }
 
 void FormMain::PushModel() {

@@ -3,7 +3,6 @@
 
 #include <QClipboard>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QTableView>
 #include <QTest>
 
@@ -42,8 +41,8 @@ class KeyboardTest : public QObject {
     QFETCH(QString, focused);
     ShownForm f;
     QVERIFY(f.active);
-    // Typed by the user, so the command must fetch it from the screen.
-    f.Find<QPlainTextEdit>("MemoArea")->setPlainText("      5   -   a\n      7   -   b\n      9   -   c");
+    // As the user left them: the list edited in its box, a keyword typed.
+    f.TextList()->setPlainText("      5   -   a\n      7   -   b\n      9   -   c");
     f.Find<QLineEdit>("EditKw")->setText("keyword");
     QWidget* control = f.Find(focused.toLatin1().constData());
     control->setFocus();
@@ -59,7 +58,7 @@ class KeyboardTest : public QObject {
 
   void ctrlRAndCtrlSRunTheirCommandsFromTheTextList() {
     ShownForm f;
-    auto* list = f.Find<QPlainTextEdit>("MemoArea");
+    auto* list = f.TextList();
     list->setPlainText("      5   -   b\n    351   -   a\n      5   -   b");
     list->setFocus();
 

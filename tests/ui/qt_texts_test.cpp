@@ -9,7 +9,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTranslator>
@@ -102,8 +101,8 @@ class QtTextsTest : public QObject {
 
     ShownForm f;
     std::unique_ptr<QMenu> menu;
-    if (auto* list = f.Find<QPlainTextEdit>(control.toLatin1().constData()))
-      menu.reset(list->createStandardContextMenu());
+    if (control == "MemoArea")
+      menu.reset(f.TextList()->createStandardContextMenu());
     else if (auto* line = f.Find<QLineEdit>(control.toLatin1().constData()))
       menu.reset(line->createStandardContextMenu());
     QVERIFY(menu);

@@ -14,6 +14,7 @@
 #include "ui/form_about.h"
 #include "ui/form_main.h"
 #include "ui/qt_text.h"
+#include "ui/text_list_edit.h"
 #include "base/cp1251.h"
 
 namespace kv::ui::test {
@@ -43,6 +44,7 @@ class ShownForm {
     return form.findChild<W*>(name);
   }
   QString StatusText() { return Find<QLabel>("StatusText")->text(); }
+  TextListEdit* TextList() { return dynamic_cast<TextListEdit*>(Find("MemoArea")); }
   TFormMain& model() { return form.Model(); }
 
   FormMain form;
@@ -71,5 +73,14 @@ inline QString FocusedControl() {
 }
 
 inline QString U(std::string_view cp1251) { return ToQt(cp1251); }
+
+// Types text of any script key by key: QTest's own typing takes Latin-1
+// only.
+inline void TypeText(QWidget* widget, const QString& text) {
+  for (const QChar c : text) {
+    QTest::sendKeyEvent(QTest::Press, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    QTest::sendKeyEvent(QTest::Release, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
+  }
+}
 
 }  // namespace kv::ui::test

@@ -2,7 +2,6 @@
 // "Получить", and a double click on a row for Deep.
 
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
@@ -13,18 +12,6 @@
 #include "tests/ui/ui_test_registry.h"
 
 namespace kv::ui::test {
-
-namespace {
-
-// Types text of any script: QTest's own typing takes Latin-1 only.
-void TypeText(QWidget* widget, const QString& text) {
-  for (const QChar c : text) {
-    QTest::sendKeyEvent(QTest::Press, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
-    QTest::sendKeyEvent(QTest::Release, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
-  }
-}
-
-}  // namespace
 
 class StandInTest : public QObject {
   Q_OBJECT
@@ -49,7 +36,7 @@ class StandInTest : public QObject {
     auto* grid = f.Find<QTableView>("StrGrid1");
     QCOMPARE(grid->model()->rowCount(), 101);
     QVERIFY(grid->model()->data(grid->model()->index(1, 0)).toString().contains(QString::fromUtf8("кот")));
-    QCOMPARE(f.Find<QPlainTextEdit>("MemoArea")->blockCount(), 101);  // 100 lines and the empty last one
+    QCOMPARE(f.TextList()->blockCount(), size_t{101});  // 100 lines and the empty last one
     QVERIFY(f.boxes.empty());
 
     const QString row_keyword = grid->model()->data(grid->model()->index(3, 0)).toString();

@@ -6,7 +6,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTableView>
@@ -37,7 +36,7 @@ class StartupTest : public QObject {
 
     QCOMPARE(f.Find("SpinEdMaxKw")->findChild<QLineEdit*>()->text(), QString("1"));
     QCOMPARE(f.Find("SpinEdKwPM")->findChild<QLineEdit*>()->text(), QString("1"));
-    QCOMPARE(f.Find<QPlainTextEdit>("MemoArea")->toPlainText(), QString());
+    QCOMPARE(f.TextList()->toPlainText(), QString());
     QCOMPARE(f.Find<QLineEdit>("EditKw")->text(), QString());
     QCOMPARE(f.StatusText(), QString());
 

@@ -44,25 +44,35 @@ void TIdEntityHeaderInfo::ComposeEntityLines() {
 void TIdEntityHeaderInfo::ComposeHeaders() { ComposeEntityLines(); }
 
 void TIdEntityHeaderInfo::ParseEntityFields() {
-  Connection = HeaderLines.ValueOf("Connection");
-  ContentVersion = HeaderLines.ValueOf("Content-Version");
-  ContentEncoding = HeaderLines.ValueOf("Content-Encoding");
-  ContentLanguage = HeaderLines.ValueOf("Content-Language");
-  ContentType = HeaderLines.ValueOf("Content-Type");
-  SetContentLength(TryStrToInt64(HeaderLines.ValueOf("Content-Length")).value_or(-1));
+  std::string connection, version, encoding, language, type, length, date, last_modified, expires, pragma;
+  HeaderLines.ValuesOf({{"Connection", &connection},
+                        {"Content-Version", &version},
+                        {"Content-Encoding", &encoding},
+                        {"Content-Language", &language},
+                        {"Content-Type", &type},
+                        {"Content-Length", &length},
+                        {"Date", &date},
+                        {"Last-Modified", &last_modified},
+                        {"Expires", &expires},
+                        {"Pragma", &pragma}});
+  Connection = std::move(connection);
+  ContentVersion = std::move(version);
+  ContentEncoding = std::move(encoding);
+  ContentLanguage = std::move(language);
+  ContentType = std::move(type);
+  SetContentLength(TryStrToInt64(length).value_or(-1));
   // One moment for every date of the head: the local offset is asked once.
   const TDateTime local_offset = LocalOffsetFromUtc();
-  Date = InternetDateToLocal(HeaderLines.ValueOf("Date"), local_offset);
-  LastModified = InternetDateToLocal(HeaderLines.ValueOf("Last-Modified"), local_offset);
+  Date = InternetDateToLocal(date, local_offset);
+  LastModified = InternetDateToLocal(last_modified, local_offset);
   // "Expires" may be a number of seconds from now instead of a date.
-  const std::string expires = HeaderLines.ValueOf("Expires");
   const auto seconds = TryStrToInt(expires);
   if (seconds && *seconds != -1) {
     Expires = Now() + *seconds / kSecondsPerDay;
   } else {
     Expires = InternetDateToLocal(expires, local_offset);
   }
-  Pragma = HeaderLines.ValueOf("Pragma");
+  Pragma = std::move(pragma);
 }
 
 void TIdEntityHeaderInfo::ParseHeaders() { ParseEntityFields(); }

@@ -1,5 +1,8 @@
 #include "http/header_list.h"
 
+#include <algorithm>
+#include <cstdint>
+
 #include "base/text_tokens.h"
 #include "http/folding.h"
 
@@ -63,6 +66,25 @@ int TIdHeaderList::IndexOfHeader(std::string_view name) const {
   for (int i = 0; i < Count(); ++i)
     if (names((*this)[i])) return i;
   return -1;
+}
+
+void TIdHeaderList::ValuesOf(std::initializer_list<std::pair<std::string_view, std::string*>> wanted) const {
+  for (const auto& [name, value] : wanted) value->clear();
+  const size_t count = std::min<size_t>(wanted.size(), 32);
+  // A name found on a line is not looked for below it: the first line of
+  // a name gives its value.
+  uint32_t open = count == 32 ? ~uint32_t{0} : (uint32_t{1} << count) - 1;
+  for (int i = 0; i < Count() && open != 0; ++i) {
+    const std::string_view line_name = NameView((*this)[i]);
+    uint32_t bit = 1;
+    for (const auto& [name, value] : wanted) {
+      if ((open & bit) != 0 && SameTextAscii(line_name, name)) {
+        *value = ValueOfLine(i);
+        open &= ~bit;
+      }
+      bit <<= 1;  // 0 past the 32nd, which is never open
+    }
+  }
 }
 
 std::string TIdHeaderList::NameOfLine(int index) const {

@@ -4,7 +4,9 @@
 // continues the line above it; reading a value joins such lines, and setting
 // a long value folds it into such lines.
 
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <string_view>
 
 #include "base/string_list.h"
@@ -36,6 +38,9 @@ class TIdHeaderList : public StringList {
   // joined by single blanks when UnfoldOnRead; empty outside the list.
   std::string ValueOfLine(int index) const;
   std::string ValueOf(std::string_view name) const { return ValueOfLine(IndexOfHeader(name)); }
+  // ValueOf for several names (at most 32), with one pass over the lines:
+  // each (name, value) pair gets that name's value.
+  void ValuesOf(std::initializer_list<std::pair<std::string_view, std::string*>> wanted) const;
 
   // Replaces the first line of `name` in place (dropping its continuation
   // lines) or appends one; a long line is folded when FoldOnWrite. An empty

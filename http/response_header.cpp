@@ -28,10 +28,9 @@ void TIdResponseHeaderInfo::ResetFields() {
 }
 
 void TIdResponseHeaderInfo::ParseHeaders() {
-  Location = HeaderLines.ValueOf("Location");
-  Server = HeaderLines.ValueOf("Server");
-  ProxyConnection = HeaderLines.ValueOf("Proxy-Connection");
-  std::string range = HeaderLines.ValueOf("Content-Range");
+  std::string range;
+  HeaderLines.ValuesOf(
+      {{"Location", &Location}, {"Server", &Server}, {"Proxy-Connection", &ProxyConnection}, {"Content-Range", &range}});
   if (!range.empty()) {
     CutToken(range, " ");  // the unit, "bytes"
     ContentRangeStart = RangeBound(CutToken(range, "-"));

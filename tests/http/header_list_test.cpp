@@ -51,6 +51,25 @@ TEST(HeaderListLookup, NamesIgnoreCaseAndTheFirstLineWins) {
   EXPECT_EQ(list.IndexOfHeader("Content-Length"), 0);
 }
 
+TEST(HeaderListLookup, ValuesOfGivesEachNameWhatValueOfGives) {
+  const auto list =
+      ListOf("content-length: 42\r\nX-A: one\r\n  more\r\nx-a: two\r\nEmpty:\r\nSpaced :v\r\nNoColon\r\n: nameless\r\n");
+  const std::string names[] = {"X-A", "content-LENGTH", "Empty", "Spaced ", "Spaced", "Missing", "", "x-a", "NoColon"};
+  std::string values[std::size(names)];
+  for (std::string& value : values) value = "stale";
+  list.ValuesOf({{names[0], &values[0]},
+                 {names[1], &values[1]},
+                 {names[2], &values[2]},
+                 {names[3], &values[3]},
+                 {names[4], &values[4]},
+                 {names[5], &values[5]},
+                 {names[6], &values[6]},
+                 {names[7], &values[7]},
+                 {names[8], &values[8]}});
+  for (size_t i = 0; i < std::size(names); ++i) EXPECT_EQ(values[i], list.ValueOf(names[i])) << "[" << names[i] << "]";
+  EXPECT_EQ(values[0], "one more");
+}
+
 TEST(HeaderListUnfolding, ContinuationLinesJoinTheLineAbove) {
   struct Case { const char* text; const char* value; };
   const Case cases[] = {

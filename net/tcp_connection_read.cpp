@@ -118,7 +118,9 @@ void TIdTCPConnection::ReadToStream(Stream& stream, int64_t byte_count, ReadUnti
   };
   try {
     TIdManagedBuffer& input = *input_buffer_;
-    if (input.Length() > 0 && remaining > 0) {
+    // Bytes already buffered go out with the rest of the first piece, in
+    // one write, unless no more are needed or can come.
+    if (input.Length() > 0 && remaining > 0 && (static_cast<int64_t>(input.Length()) >= remaining || !Connected())) {
       size_t k = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(input.Length()), remaining));
       stream.WriteBuffer(input.Memory(), k);
       input.Remove(k);

@@ -38,25 +38,18 @@ TextListUndo::Step TextListUndo::Apply(TMemo& memo, const Step& step) {
   return inverse;
 }
 
-std::optional<TextPoint> TextListUndo::Undo(TMemo& memo) {
-  if (undo_.empty()) return std::nullopt;
-  Step step = std::move(undo_.back());
-  undo_.pop_back();
-  bytes_ -= step.removed.size();
-  Step inverse = Apply(memo, step);
-  const TextPoint after = inverse.after;
-  Push(redo_, std::move(inverse));
-  return after;
-}
+std::optional<TextPoint> TextListUndo::Undo(TMemo& memo) { return Replay(memo, undo_, redo_); }
 
-std::optional<TextPoint> TextListUndo::Redo(TMemo& memo) {
-  if (redo_.empty()) return std::nullopt;
-  Step step = std::move(redo_.back());
-  redo_.pop_back();
+std::optional<TextPoint> TextListUndo::Redo(TMemo& memo) { return Replay(memo, redo_, undo_); }
+
+std::optional<TextPoint> TextListUndo::Replay(TMemo& memo, std::deque<Step>& from, std::deque<Step>& to) {
+  if (from.empty()) return std::nullopt;
+  Step step = std::move(from.back());
+  from.pop_back();
   bytes_ -= step.removed.size();
   Step inverse = Apply(memo, step);
   const TextPoint after = inverse.after;
-  Push(undo_, std::move(inverse));
+  Push(to, std::move(inverse));
   return after;
 }
 

@@ -50,6 +50,8 @@ class TextListUndo {
 
   // Applies `step` to `memo` and returns its inverse.
   static Step Apply(TMemo& memo, const Step& step);
+  // Applies the last step of `from` and keeps its inverse in `to`.
+  std::optional<TextPoint> Replay(TMemo& memo, std::deque<Step>& from, std::deque<Step>& to);
   void Push(std::deque<Step>& steps, Step step);
   void Trim();
 

@@ -14,6 +14,10 @@ namespace {
 // The cores a list of a million lines is shared among.
 size_t WorkerCount() { return std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 8); }
 
+// How many parts `count` lines are shared in: a thread is not worth
+// starting for fewer than 50,000 of them.
+size_t PartsFor(size_t count) { return std::clamp<size_t>(count / 50'000, 1, WorkerCount()); }
+
 // Runs work(part) for parts 0..parts-1 on as many threads.
 template <typename Work>
 void InParallel(size_t parts, const Work& work) {
@@ -36,7 +40,7 @@ std::vector<size_t> FirstOccurrences(const TMemo& memo) {
   // The hashes are made on every core first; the set is then filled in line
   // order (the first occurrence must win), each slot fetched ahead of use.
   std::vector<uint64_t> hashes(count);
-  const size_t parts = std::clamp<size_t>(count / 50'000, 1, WorkerCount());
+  const size_t parts = PartsFor(count);
   InParallel(parts, [&](size_t part) {
     const std::hash<std::string_view> hasher;
     for (size_t i = part * count / parts, end = (part + 1) * count / parts; i < end; ++i)
@@ -185,8 +189,7 @@ std::vector<uint32_t> SortedLineOrder(const TMemo& memo, const TextCollator& col
   std::vector<KeyedLine> list(count);
   // Collation keys are the costly part: each core makes those of one block
   // of lines, into one buffer of its own.
-  constexpr size_t kLinesPerPart = 50'000;
-  const size_t parts = std::clamp<size_t>(count / kLinesPerPart, 1, WorkerCount());
+  const size_t parts = PartsFor(count);
   const size_t block = (count + parts - 1) / parts;
   std::vector<std::unique_ptr<KeyBuffer>> keys(parts);
   InParallel(parts, [&](size_t part) {

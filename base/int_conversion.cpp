@@ -14,12 +14,13 @@ std::optional<int64_t> TryStrToInt64(std::string_view text) noexcept {
   }
   if (i == text.size()) return std::nullopt;
   // Accumulated as a negative number so that INT64_MIN is reachable.
+  constexpr int64_t kLowestTenth = INT64_MIN / 10;  // INT64_MIN is this times 10, less 8
   int64_t value = 0;
   for (; i < text.size(); ++i) {
     const char c = text[i];
     if (c < '0' || c > '9') return std::nullopt;
     const int digit = c - '0';
-    if (value < (INT64_MIN + digit) / 10) return std::nullopt;
+    if (value < kLowestTenth || (value == kLowestTenth && digit > 8)) return std::nullopt;
     value = value * 10 - digit;
   }
   if (!negative) {

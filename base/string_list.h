@@ -15,8 +15,14 @@ class StringList {
  public:
   StringList() = default;
   virtual ~StringList() = default;
-  StringList(const StringList&) = default;
-  StringList& operator=(const StringList&) = default;
+  // Copies carry the lines only, not the spare storage.
+  StringList(const StringList& other) : lines_(other.lines_) {}
+  StringList& operator=(const StringList& other) {
+    lines_ = other.lines_;
+    return *this;
+  }
+  StringList(StringList&&) noexcept = default;
+  StringList& operator=(StringList&&) noexcept = default;
 
   int Count() const noexcept { return static_cast<int>(lines_.size()); }
   bool Empty() const noexcept { return lines_.empty(); }
@@ -31,7 +37,30 @@ class StringList {
   void Delete(int index) { lines_.erase(lines_.begin() + index); }
   // Removes `count` lines from `index` on in one step.
   void DeleteRange(int index, int count) { lines_.erase(lines_.begin() + index, lines_.begin() + index + count); }
-  void Clear() noexcept { lines_.clear(); }
+  // Empties the list, keeping the storage of a few short lines for the lines
+  // added next (SpareLine): a header list filled anew for every exchange
+  // then allocates nothing.
+  void Clear() noexcept {
+    for (std::string& line : lines_) {
+      if (spare_.size() >= kSpareLines) break;
+      if (line.capacity() > kSpareLineCapacity) continue;
+      try {
+        spare_.push_back(std::move(line));
+      } catch (...) {
+        break;  // no room to keep it: it goes
+      }
+    }
+    lines_.clear();
+  }
+  // An empty line to fill and Add: the storage of a cleared line if any
+  // is left.
+  std::string SpareLine() noexcept {
+    if (spare_.empty()) return {};
+    std::string line = std::move(spare_.back());
+    spare_.pop_back();
+    line.clear();
+    return line;
+  }
   // Copies the lines of `other` (not any settings of a derived list).
   void AssignLines(const StringList& other) { if (&other != this) lines_ = other.lines_; }
 
@@ -60,7 +89,11 @@ class StringList {
   }
 
  private:
+  static constexpr size_t kSpareLines = 32;
+  static constexpr size_t kSpareLineCapacity = 256;
+
   std::vector<std::string> lines_;
+  std::vector<std::string> spare_;  // emptied lines' storage, for SpareLine
 };
 
 }  // namespace kv

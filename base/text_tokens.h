@@ -58,6 +58,7 @@ inline std::string UpperCaseAscii(std::string_view text) {
 // Equality that ignores the case of ASCII letters.
 inline bool SameTextAscii(std::string_view a, std::string_view b) noexcept {
   if (a.size() != b.size()) return false;
+  if (a == b) return true;  // mostly spelled alike: one compare of the bytes
   for (size_t i = 0; i < a.size(); ++i)
     if (UpperAscii(a[i]) != UpperAscii(b[i])) return false;
   return true;

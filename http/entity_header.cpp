@@ -44,22 +44,19 @@ void TIdEntityHeaderInfo::ComposeEntityLines() {
 void TIdEntityHeaderInfo::ComposeHeaders() { ComposeEntityLines(); }
 
 void TIdEntityHeaderInfo::ParseEntityFields() {
-  std::string connection, version, encoding, language, type, length, date, last_modified, expires, pragma;
-  HeaderLines.ValuesOf({{"Connection", &connection},
-                        {"Content-Version", &version},
-                        {"Content-Encoding", &encoding},
-                        {"Content-Language", &language},
-                        {"Content-Type", &type},
+  // The texts read only to be converted keep their storage from head to
+  // head.
+  thread_local std::string length, date, last_modified, expires;
+  HeaderLines.ValuesOf({{"Connection", &Connection},
+                        {"Content-Version", &ContentVersion},
+                        {"Content-Encoding", &ContentEncoding},
+                        {"Content-Language", &ContentLanguage},
+                        {"Content-Type", &ContentType},
                         {"Content-Length", &length},
                         {"Date", &date},
                         {"Last-Modified", &last_modified},
                         {"Expires", &expires},
-                        {"Pragma", &pragma}});
-  Connection = std::move(connection);
-  ContentVersion = std::move(version);
-  ContentEncoding = std::move(encoding);
-  ContentLanguage = std::move(language);
-  ContentType = std::move(type);
+                        {"Pragma", &Pragma}});
   SetContentLength(TryStrToInt64(length).value_or(-1));
   // One moment for every date of the head: the local offset is asked once.
   const TDateTime local_offset = LocalOffsetFromUtc();
@@ -72,7 +69,6 @@ void TIdEntityHeaderInfo::ParseEntityFields() {
   } else {
     Expires = InternetDateToLocal(expires, local_offset);
   }
-  Pragma = std::move(pragma);
 }
 
 void TIdEntityHeaderInfo::ParseHeaders() { ParseEntityFields(); }

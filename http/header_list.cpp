@@ -1,6 +1,7 @@
 #include "http/header_list.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 
 #include "base/text_tokens.h"
@@ -12,6 +13,8 @@ namespace {
 // CR and LF that do not introduce a folded continuation become blanks, from
 // `from` on.
 void NeutraliseLineBreaks(std::string& result, size_t from) {
+  const std::string_view rest = std::string_view(result).substr(from);
+  if (rest.find('\r') == std::string_view::npos && rest.find('\n') == std::string_view::npos) return;
   for (size_t i = from; i < result.size(); ++i) {
     if (result[i] != '\r' && result[i] != '\n') continue;
     const bool fold = result[i] == '\r' && i + 2 < result.size() && result[i + 1] == '\n' &&
@@ -32,6 +35,7 @@ bool TIdHeaderList::IsContinuationLine(std::string_view line) noexcept {
 
 size_t TIdHeaderList::NameLength(std::string_view line) const noexcept {
   std::string_view separator = TrimRightView(ValueSeparator);
+  if (separator.size() == 1) return line.find(separator.front());  // ":", nearly always
   if (separator.empty()) return std::string_view::npos;
   return line.find(separator);
 }
@@ -71,18 +75,28 @@ int TIdHeaderList::IndexOfHeader(std::string_view name) const {
 void TIdHeaderList::ValuesOf(std::initializer_list<std::pair<std::string_view, std::string*>> wanted) const {
   for (const auto& [name, value] : wanted) value->clear();
   const size_t count = std::min<size_t>(wanted.size(), 32);
+  // The wanted names by length (the longest ones share the last slot): a
+  // line is compared only with names as long as its own, mostly none or one.
+  constexpr size_t kSlots = 64;
+  auto slot = [](size_t length) { return std::min(length, kSlots - 1); };
+  uint32_t by_length[kSlots] = {};
+  const auto* pairs = wanted.begin();
+  for (size_t k = 0; k < count; ++k) by_length[slot(pairs[k].first.size())] |= uint32_t{1} << k;
   // A name found on a line is not looked for below it: the first line of
   // a name gives its value.
   uint32_t open = count == 32 ? ~uint32_t{0} : (uint32_t{1} << count) - 1;
   for (int i = 0; i < Count() && open != 0; ++i) {
-    const std::string_view line_name = NameView((*this)[i]);
-    uint32_t bit = 1;
-    for (const auto& [name, value] : wanted) {
-      if ((open & bit) != 0 && SameTextAscii(line_name, name)) {
-        *value = ValueOfLine(i);
-        open &= ~bit;
+    const std::string& line = (*this)[i];
+    const size_t found = NameLength(line);
+    const size_t length = found == std::string_view::npos ? 0 : found;  // no separator: the empty name
+    uint32_t candidates = open & by_length[slot(length)];
+    while (candidates != 0) {
+      const int k = std::countr_zero(candidates);
+      candidates &= candidates - 1;
+      if (SameTextAscii(std::string_view(line).substr(0, length), pairs[k].first)) {
+        AssignValueOfLine(i, *pairs[k].second);
+        open &= ~(uint32_t{1} << k);
       }
-      bit <<= 1;  // 0 past the 32nd, which is never open
     }
   }
 }
@@ -117,6 +131,20 @@ std::string TIdHeaderList::ValueOfLine(int index) const {
   return value;
 }
 
+void TIdHeaderList::AssignValueOfLine(int index, std::string& value) const {
+  const std::string& line = (*this)[index];
+  const bool continued = UnfoldOnRead && index + 1 < Count() && IsContinuationLine((*this)[index + 1]);
+  if (continued) {
+    value = ValueOfLine(index);
+    return;
+  }
+  // A value on one line is a slice of it, copied into the storage `value`
+  // already has.
+  const size_t length = NameLength(line);
+  const size_t start = (length == std::string_view::npos ? 0 : length) + 1;
+  value.assign(TrimView(start < line.size() ? std::string_view(line).substr(start) : std::string_view()));
+}
+
 void TIdHeaderList::SetValueOf(std::string_view name, std::string_view value) {
   int index = IndexOfHeader(name);
   if (value.empty()) {
@@ -129,7 +157,7 @@ void TIdHeaderList::SetValueOf(std::string_view name, std::string_view value) {
     Add(std::string());
     index = Count() - 1;
   }
-  std::string line;
+  std::string line = SpareLine();
   line.reserve(name.size() + ValueSeparator.size() + value.size());
   line.append(name).append(ValueSeparator);
   const size_t value_start = line.size();

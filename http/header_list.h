@@ -67,6 +67,8 @@ class TIdHeaderList : public StringList {
   size_t NameLength(std::string_view line) const noexcept;
   // The name of `line`, empty when it has none.
   std::string_view NameView(std::string_view line) const noexcept;
+  // ValueOfLine(index) for an index inside the list, assigned to `value`.
+  void AssignValueOfLine(int index, std::string& value) const;
   // A test of whether a line's name is `name` (letter case aside): NameView's
   // answer, without searching each line for its separator when the name
   // cannot hold one. Defined and used in the source file only.

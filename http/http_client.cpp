@@ -207,14 +207,13 @@ void TIdCustomHTTP::StoreResponseCookies(const TIdHeaderList& lines) {
   }
   if (cookie_manager_ == nullptr) return;
   const std::string& host = current_uri_->Host;
-  for (int i = 0; i < lines.Count(); ++i) {
-    if (TIdHeaderList::IsContinuationLine(lines[i])) continue;
-    if (lines.LineHasName(i, "Set-cookie")) cookie_manager_->StoreSetCookie(lines.ValueOfLine(i), host);
-  }
-  for (int i = 0; i < lines.Count(); ++i) {
-    if (TIdHeaderList::IsContinuationLine(lines[i])) continue;
-    if (lines.LineHasName(i, "Set-cookie2")) cookie_manager_->StoreSetCookie2(lines.ValueOfLine(i), host);
-  }
+  // A continuation line begins with a blank, so it never carries a name.
+  StringList values;
+  lines.ExtractAll("Set-cookie", &values);
+  for (const std::string& value : values.Lines()) cookie_manager_->StoreSetCookie(value, host);
+  values.Clear();
+  lines.ExtractAll("Set-cookie2", &values);
+  for (const std::string& value : values.Lines()) cookie_manager_->StoreSetCookie2(value, host);
 }
 
 }  // namespace kv

@@ -33,10 +33,16 @@ void TIdHTTPProtocol::WriteRequest(TIdTCPConnection& connection, TIdHTTPProtocol
   if (proxy != nullptr) proxy->ComposeHeaders(request_.HeaderLines);
   if (!cookies.empty()) request_.HeaderLines.SetValueOf("Cookie", cookies);
 
-  // The whole head leaves in one send.
-  connection.OpenWriteBuffering(-1);
+  // The whole head leaves in one send: written at once as one text, or
+  // collected with what a caller's own write buffering already holds.
+  const std::string head = RequestHeadText(request_.RequestMethod, request_.TargetUrl, version, request_.HeaderLines);
+  if (!connection.WriteBufferingOpen()) {
+    connection.WriteText(head);
+    return;
+  }
+  connection.OpenWriteBuffering(-1);  // no threshold: nothing leaves before the close
   try {
-    connection.WriteText(RequestHeadText(request_.RequestMethod, request_.TargetUrl, version, request_.HeaderLines));
+    connection.WriteText(head);
   } catch (...) {
     connection.ClearWriteBuffering();
     throw;
@@ -48,12 +54,15 @@ void TIdHTTPProtocol::ReadHeaderLines(TIdTCPConnection& connection) {
   TIdHeaderList& lines = response_.HeaderLines;
   lines.Clear();
   THeaderBlockLimit limit(connection.MaxLineLength);
-  std::string line = connection.ReadLn();
+  // Each line is read into the storage of a line of the last head.
+  std::string line = lines.SpareLine();
+  connection.ReadLnInto(line);
   try {
     while (!line.empty()) {
       limit.Count(line);
       lines.Add(std::move(line));
-      line = connection.ReadLn();
+      line = lines.SpareLine();
+      connection.ReadLnInto(line);
     }
   } catch (const EIdConnClosedGracefully&) {
     // The head ends where the peer closed; what arrived is used.

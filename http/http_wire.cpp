@@ -36,8 +36,12 @@ const char* MethodWord(TIdHTTPMethod method) {
 
 std::string RequestHeadText(TIdHTTPMethod method, std::string_view target, TIdHTTPProtocolVersion version,
                             const TIdHeaderList& lines) {
+  const std::string_view method_word = MethodWord(method);
+  size_t size = method_word.size() + target.size() + 16;  // " HTTP/1.1", its line end and the empty line
+  for (const std::string& line : lines.Lines()) size += line.size() + 2;
   std::string head;
-  head.append(MethodWord(method)).append(target).append(" HTTP/").append(ProtocolVersionText(version));
+  head.reserve(size);
+  head.append(method_word).append(target).append(" HTTP/").append(ProtocolVersionText(version));
   head += "\r\n";
   for (const std::string& line : lines.Lines()) {
     if (!line.empty()) head.append(line).append("\r\n");
@@ -66,11 +70,11 @@ std::string EncodeControlBytes(std::string target) {
 }
 
 int StatusCodeOf(std::string_view status_line) {
-  std::string rest(status_line);
+  std::string_view rest = status_line;
   const size_t blank = rest.find(' ');
-  if (blank != std::string::npos) rest.erase(0, blank + 1);
-  rest = Trim(rest);
-  return TryStrToInt(CutToken(rest, " ")).value_or(-1);
+  if (blank != std::string_view::npos) rest.remove_prefix(blank + 1);
+  rest = TrimView(rest);
+  return TryStrToInt(rest.substr(0, rest.find(' '))).value_or(-1);
 }
 
 std::optional<TIdHTTPProtocolVersion> StatusVersionOf(std::string_view status_line) {

@@ -1,6 +1,8 @@
 #include "http/internet_date.h"
 
+#include <array>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <ctime>
 
@@ -11,9 +13,9 @@
 namespace kv {
 namespace {
 
-constexpr const char* kDayNames[7] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-constexpr const char* kMonthNames[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+constexpr std::string_view kDayNames[7] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+constexpr std::string_view kMonthNames[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                              "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
 // Local time minus UTC in whole seconds, now.
 long LocalOffsetSeconds(time_t now) {
@@ -51,25 +53,46 @@ std::string InternetDateText(TDateTime value) {
   TDateTimeParts parts;
   if (!TryDecodeDateTime(value, parts)) throw EConvertError("Invalid date-time value");
   char text[64];
-  std::snprintf(text, sizeof text, "%s, %d %s %d %02d:%02d:%02d %s", kDayNames[parts.DayOfWeek - 1], parts.Day,
-                kMonthNames[parts.Month - 1], parts.Year, parts.Hour, parts.Minute, parts.Second,
+  std::snprintf(text, sizeof text, "%s, %d %s %d %02d:%02d:%02d %s", kDayNames[parts.DayOfWeek - 1].data(), parts.Day,
+                kMonthNames[parts.Month - 1].data(), parts.Year, parts.Hour, parts.Minute, parts.Second,
                 ZoneOffsetText(LocalOffsetFromUtc(), false).c_str());
   return text;
 }
 
-int DayNumber(std::string_view text) {
-  const std::string_view head = CopyView(text, 1, 3);
-  for (int i = 0; i < 7; ++i)
-    if (SameTextAscii(head, kDayNames[i])) return i + 1;
+namespace {
+
+// Three letters upper-cased and packed into one number.
+constexpr uint32_t PackedName(std::string_view three) {
+  return uint32_t(uint8_t(UpperAscii(three[0]))) << 16 | uint32_t(uint8_t(UpperAscii(three[1]))) << 8 |
+         uint32_t(uint8_t(UpperAscii(three[2])));
+}
+
+template <size_t N>
+constexpr std::array<uint32_t, N> PackedNames(const std::string_view (&names)[N]) {
+  std::array<uint32_t, N> packed{};
+  for (size_t i = 0; i < N; ++i) packed[i] = PackedName(names[i]);
+  return packed;
+}
+
+constexpr auto kPackedDayNames = PackedNames(kDayNames);
+constexpr auto kPackedMonthNames = PackedNames(kMonthNames);
+
+// The 1-based place of a three-letter name among `packed` names, letter
+// case aside; 0 for anything else.
+template <size_t N>
+int NamePlace(std::string_view text, const std::array<uint32_t, N>& packed) {
+  if (text.size() != 3) return 0;
+  const uint32_t key = PackedName(text);
+  for (size_t i = 0; i < N; ++i)
+    if (packed[i] == key) return static_cast<int>(i) + 1;
   return 0;
 }
 
-int MonthNumber(std::string_view text) {
-  if (text.size() != 3) return 0;
-  for (int i = 0; i < 12; ++i)
-    if (SameTextAscii(text, kMonthNames[i])) return i + 1;
-  return 0;
-}
+}  // namespace
+
+int DayNumber(std::string_view text) { return NamePlace(CopyView(text, 1, 3), kPackedDayNames); }
+
+int MonthNumber(std::string_view text) { return NamePlace(text, kPackedMonthNames); }
 
 TDateTime ParseInternetDate(std::string& text) {
   text = Trim(text);

@@ -103,6 +103,9 @@ class TIdTCPConnection : public TIdComponent {
   // complete line returns "" with LastLineTimedOut set and leaves the
   // partial line buffered.
   virtual std::string ReadLn(std::string_view terminator = {}, int timeout = -1, int max_length = -1);
+  // ReadLn into `line`, whose storage is reused: a reader of many short
+  // lines allocates nothing.
+  void ReadLnInto(std::string& line, std::string_view terminator = {}, int timeout = -1, int max_length = -1);
   // ReadLn until a line that is not empty once trimmed, at most `tries`
   // times; the trimmed line or "".
   std::string ReadLnSkipEmpty(int tries);

@@ -25,6 +25,13 @@ constexpr int64_t kMaxPresize = int64_t{64} * 1024 * 1024;
 }  // namespace
 
 std::string TIdTCPConnection::ReadLn(std::string_view terminator, int timeout, int max_length) {
+  std::string line;
+  ReadLnInto(line, terminator, timeout, max_length);
+  return line;
+}
+
+void TIdTCPConnection::ReadLnInto(std::string& line, std::string_view terminator, int timeout, int max_length) {
+  line.clear();
   if (max_length == -1) max_length = MaxLineLength;
   // Other negative maxima mean no limit rather than "every line is too long".
   const size_t maximum = max_length > 0 ? static_cast<size_t>(max_length) : 0;
@@ -55,14 +62,17 @@ std::string TIdTCPConnection::ReadLn(std::string_view terminator, int timeout, i
     if (too_long) {
       if (MaxLineAction == maException) throw EIdReadLnMaxLineLengthExceeded();
       last_line_split_ = true;
-      return input_buffer_->Extract(maximum);
+      line.assign(input_buffer_->View().substr(0, maximum));
+      input_buffer_->Remove(maximum);
+      return;
     }
     if (found > 0) {
-      const size_t length = found - 1;
-      std::string line = input_buffer_->Extract(length + term.size());
-      line.resize(length);
-      if (term == "\n" && !line.empty() && line.back() == '\r') line.pop_back();
-      return line;
+      size_t length = found - 1;
+      const std::string_view bytes = input_buffer_->View();
+      if (term == "\n" && length > 0 && bytes[length - 1] == '\r') --length;
+      line.assign(bytes.substr(0, length));
+      input_buffer_->Remove(found - 1 + term.size());
+      return;
     }
     CheckPeerClosed(IfClosed::Raise, BufferedBytes::Ignore);
     const int received =
@@ -71,7 +81,7 @@ std::string TIdTCPConnection::ReadLn(std::string_view terminator, int timeout, i
     // since waiting on after it would make the limit meaningless.
     if (received == 0 || received == -1) {
       last_line_timed_out_ = true;
-      return {};
+      return;
     }
   }
 }

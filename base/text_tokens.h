@@ -46,6 +46,21 @@ inline std::string CutToken(std::string& source, std::string_view delimiter) {
   return token;
 }
 
+// CutToken for a view: the text before the first `delimiter`, with `source`
+// moved past it and the delimiter; without one, all of `source`, which
+// becomes empty.
+inline std::string_view CutTokenView(std::string_view& source, std::string_view delimiter) noexcept {
+  const size_t at = delimiter.empty() ? std::string_view::npos : source.find(delimiter);
+  std::string_view token = source;
+  if (at == std::string_view::npos) {
+    source = {};
+  } else {
+    token = source.substr(0, at);
+    source.remove_prefix(at + delimiter.size());
+  }
+  return token;
+}
+
 constexpr char UpperAscii(char c) noexcept { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
 // Upper-cases the ASCII letters a to z only.

@@ -28,46 +28,65 @@ void TIdEntityHeaderInfo::ResetFields() {
 
 void TIdEntityHeaderInfo::ComposeEntityLines() {
   HeaderLines.Clear();
-  if (!Connection.empty()) HeaderLines.SetValueOf("Connection", Connection);
-  if (!ContentVersion.empty()) HeaderLines.SetValueOf("Content-Version", ContentVersion);
-  if (!ContentEncoding.empty()) HeaderLines.SetValueOf("Content-Encoding", ContentEncoding);
-  if (!ContentLanguage.empty()) HeaderLines.SetValueOf("Content-Language", ContentLanguage);
-  if (!ContentType.empty()) HeaderLines.SetValueOf("Content-Type", ContentType);
-  if (ContentLength >= 0) HeaderLines.SetValueOf("Content-Length", IntToStr(ContentLength));
-  if (!CacheControl.empty()) HeaderLines.SetValueOf("Cache-control", CacheControl);
-  if (Date > 0) HeaderLines.SetValueOf("Date", InternetDateText(Date));
-  if (Expires > 0) HeaderLines.SetValueOf("Expires", InternetDateText(Expires));
-  if (!Pragma.empty()) HeaderLines.SetValueOf("Pragma", Pragma);
+  // Distinct names into an empty list: each line is new.
+  HeaderLines.AppendValue("Connection", Connection);
+  HeaderLines.AppendValue("Content-Version", ContentVersion);
+  HeaderLines.AppendValue("Content-Encoding", ContentEncoding);
+  HeaderLines.AppendValue("Content-Language", ContentLanguage);
+  HeaderLines.AppendValue("Content-Type", ContentType);
+  if (ContentLength >= 0) HeaderLines.AppendValue("Content-Length", IntToStr(ContentLength));
+  HeaderLines.AppendValue("Cache-control", CacheControl);
+  if (Date > 0) HeaderLines.AppendValue("Date", InternetDateText(Date));
+  if (Expires > 0) HeaderLines.AppendValue("Expires", InternetDateText(Expires));
+  HeaderLines.AppendValue("Pragma", Pragma);
   if (!CustomHeaders.Empty()) HeaderLines.SetText(HeaderLines.Text() + CustomHeaders.Text());
 }
 
 void TIdEntityHeaderInfo::ComposeHeaders() { ComposeEntityLines(); }
 
+std::array<TIdHeaderList::WantedValue, TIdEntityHeaderInfo::kEntityNames> TIdEntityHeaderInfo::EntityWanted(
+    EntityTexts& texts) {
+  return {{{"Connection", &texts.connection},
+           {"Content-Version", &texts.version},
+           {"Content-Encoding", &texts.encoding},
+           {"Content-Language", &texts.language},
+           {"Content-Type", &texts.type},
+           {"Content-Length", &texts.length},
+           {"Date", &texts.date},
+           {"Last-Modified", &texts.last_modified},
+           {"Expires", &texts.expires},
+           {"Pragma", &texts.pragma}}};
+}
+
+TIdEntityHeaderInfo::EntityTexts& TIdEntityHeaderInfo::ScratchTexts() {
+  thread_local EntityTexts texts;
+  return texts;
+}
+
 void TIdEntityHeaderInfo::ParseEntityFields() {
-  // The texts read only to be converted keep their storage from head to
-  // head.
-  thread_local std::string length, date, last_modified, expires;
-  HeaderLines.ValuesOf({{"Connection", &Connection},
-                        {"Content-Version", &ContentVersion},
-                        {"Content-Encoding", &ContentEncoding},
-                        {"Content-Language", &ContentLanguage},
-                        {"Content-Type", &ContentType},
-                        {"Content-Length", &length},
-                        {"Date", &date},
-                        {"Last-Modified", &last_modified},
-                        {"Expires", &expires},
-                        {"Pragma", &Pragma}});
-  SetContentLength(TryStrToInt64(length).value_or(-1));
+  EntityTexts& texts = ScratchTexts();
+  HeaderLines.ValuesOf(EntityWanted(texts));
+  ApplyEntityTexts(texts);
+}
+
+void TIdEntityHeaderInfo::ApplyEntityTexts(EntityTexts& texts) {
+  Connection.swap(texts.connection);
+  ContentVersion.swap(texts.version);
+  ContentEncoding.swap(texts.encoding);
+  ContentLanguage.swap(texts.language);
+  ContentType.swap(texts.type);
+  Pragma.swap(texts.pragma);
+  SetContentLength(TryStrToInt64(texts.length).value_or(-1));
   // One moment for every date of the head: the local offset is asked once.
   const TDateTime local_offset = LocalOffsetFromUtc();
-  Date = InternetDateToLocal(date, local_offset);
-  LastModified = InternetDateToLocal(last_modified, local_offset);
+  Date = InternetDateToLocal(texts.date, local_offset);
+  LastModified = InternetDateToLocal(texts.last_modified, local_offset);
   // "Expires" may be a number of seconds from now instead of a date.
-  const auto seconds = TryStrToInt(expires);
+  const auto seconds = TryStrToInt(texts.expires);
   if (seconds && *seconds != -1) {
     Expires = Now() + *seconds / kSecondsPerDay;
   } else {
-    Expires = InternetDateToLocal(expires, local_offset);
+    Expires = InternetDateToLocal(texts.expires, local_offset);
   }
 }
 

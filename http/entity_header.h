@@ -3,6 +3,7 @@
 // typed fields and as the raw lines of HeaderLines. ComposeHeaders writes
 // the lines from the fields, ParseHeaders reads the fields from the lines.
 
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -54,9 +55,24 @@ class TIdEntityHeaderInfo : public Persistent {
   void AssignTo(Persistent& destination) const override;
   // Copies the entity fields that an assignment carries.
   void CopyEntityFieldsTo(TIdEntityHeaderInfo& destination) const;
+  // The texts of the entity fields as read from the lines, before they are
+  // converted and stored.
+  struct EntityTexts {
+    std::string connection, version, encoding, language, type, length, date, last_modified, expires, pragma;
+  };
+  static constexpr size_t kEntityNames = 10;
+  // The entity fields' names, each with its place in `texts`, for ValuesOf.
+  static std::array<TIdHeaderList::WantedValue, kEntityNames> EntityWanted(EntityTexts& texts);
+  // Texts kept from head to head on this thread, so that reading them
+  // reuses their storage.
+  static EntityTexts& ScratchTexts();
+
   // Steps shared by every record: the entity lines and the custom lines.
   void ComposeEntityLines();
   void ParseEntityFields();
+  // Stores `texts` into the fields (the texts take the fields' old storage)
+  // and converts the length and the dates.
+  void ApplyEntityTexts(EntityTexts& texts);
 };
 
 }  // namespace kv

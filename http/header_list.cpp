@@ -72,7 +72,7 @@ int TIdHeaderList::IndexOfHeader(std::string_view name) const {
   return -1;
 }
 
-void TIdHeaderList::ValuesOf(std::initializer_list<std::pair<std::string_view, std::string*>> wanted) const {
+void TIdHeaderList::ValuesOf(std::span<const WantedValue> wanted) const {
   for (const auto& [name, value] : wanted) value->clear();
   const size_t count = std::min<size_t>(wanted.size(), 32);
   // The wanted names by length (the longest ones share the last slot): a
@@ -80,7 +80,7 @@ void TIdHeaderList::ValuesOf(std::initializer_list<std::pair<std::string_view, s
   constexpr size_t kSlots = 64;
   auto slot = [](size_t length) { return std::min(length, kSlots - 1); };
   uint32_t by_length[kSlots] = {};
-  const auto* pairs = wanted.begin();
+  const WantedValue* pairs = wanted.data();
   for (size_t k = 0; k < count; ++k) by_length[slot(pairs[k].first.size())] |= uint32_t{1} << k;
   // A name found on a line is not looked for below it: the first line of
   // a name gives its value.
@@ -94,7 +94,7 @@ void TIdHeaderList::ValuesOf(std::initializer_list<std::pair<std::string_view, s
       const int k = std::countr_zero(candidates);
       candidates &= candidates - 1;
       if (SameTextAscii(std::string_view(line).substr(0, length), pairs[k].first)) {
-        AssignValueOfLine(i, *pairs[k].second);
+        AssignValueOfLine(i, found, *pairs[k].second);
         open &= ~(uint32_t{1} << k);
       }
     }
@@ -131,7 +131,7 @@ std::string TIdHeaderList::ValueOfLine(int index) const {
   return value;
 }
 
-void TIdHeaderList::AssignValueOfLine(int index, std::string& value) const {
+void TIdHeaderList::AssignValueOfLine(int index, size_t length, std::string& value) const {
   const std::string& line = (*this)[index];
   const bool continued = UnfoldOnRead && index + 1 < Count() && IsContinuationLine((*this)[index + 1]);
   if (continued) {
@@ -140,7 +140,6 @@ void TIdHeaderList::AssignValueOfLine(int index, std::string& value) const {
   }
   // A value on one line is a slice of it, copied into the storage `value`
   // already has.
-  const size_t length = NameLength(line);
   const size_t start = (length == std::string_view::npos ? 0 : length) + 1;
   value.assign(TrimView(start < line.size() ? std::string_view(line).substr(start) : std::string_view()));
 }
@@ -154,9 +153,19 @@ void TIdHeaderList::SetValueOf(std::string_view name, std::string_view value) {
     return;
   }
   if (index < 0) {
-    Add(std::string());
-    index = Count() - 1;
+    AppendValue(name, value);
+    return;
   }
+  PutValue(index, name, value);
+}
+
+void TIdHeaderList::AppendValue(std::string_view name, std::string_view value) {
+  if (value.empty()) return;
+  Add(std::string());
+  PutValue(Count() - 1, name, value);
+}
+
+void TIdHeaderList::PutValue(int index, std::string_view name, std::string_view value) {
   std::string line = SpareLine();
   line.reserve(name.size() + ValueSeparator.size() + value.size());
   line.append(name).append(ValueSeparator);

@@ -5,6 +5,7 @@
 // a long value folds it into such lines.
 
 #include <initializer_list>
+#include <span>
 #include <string>
 #include <utility>
 #include <string_view>
@@ -40,7 +41,9 @@ class TIdHeaderList : public StringList {
   std::string ValueOf(std::string_view name) const { return ValueOfLine(IndexOfHeader(name)); }
   // ValueOf for several names (at most 32), with one pass over the lines:
   // each (name, value) pair gets that name's value.
-  void ValuesOf(std::initializer_list<std::pair<std::string_view, std::string*>> wanted) const;
+  using WantedValue = std::pair<std::string_view, std::string*>;
+  void ValuesOf(std::span<const WantedValue> wanted) const;
+  void ValuesOf(std::initializer_list<WantedValue> wanted) const { ValuesOf(std::span(wanted.begin(), wanted.size())); }
 
   // Replaces the first line of `name` in place (dropping its continuation
   // lines) or appends one; a long line is folded when FoldOnWrite. An empty
@@ -48,6 +51,9 @@ class TIdHeaderList : public StringList {
   // become blanks unless they form a fold (CR LF followed by a blank or a
   // tab), so a value can never start a header line of its own.
   void SetValueOf(std::string_view name, std::string_view value);
+  // SetValueOf for a name the list does not have yet, without looking for
+  // it: what composing a head from distinct names needs.
+  void AppendValue(std::string_view name, std::string_view value);
 
   // Appends to `destination` the value of every line named `name`, in list
   // order. Nothing happens without a destination.
@@ -67,12 +73,16 @@ class TIdHeaderList : public StringList {
   size_t NameLength(std::string_view line) const noexcept;
   // The name of `line`, empty when it has none.
   std::string_view NameView(std::string_view line) const noexcept;
-  // ValueOfLine(index) for an index inside the list, assigned to `value`.
-  void AssignValueOfLine(int index, std::string& value) const;
+  // ValueOfLine(index) for an index inside the list whose name is `length`
+  // long (NameLength), assigned to `value`.
+  void AssignValueOfLine(int index, size_t length, std::string& value) const;
   // A test of whether a line's name is `name` (letter case aside): NameView's
   // answer, without searching each line for its separator when the name
   // cannot hold one. Defined and used in the source file only.
   auto NameTest(std::string_view name) const noexcept;
+  // Writes "name: value" as line `index` on (folded when FoldOnWrite),
+  // replacing that line and its continuation lines.
+  void PutValue(int index, std::string_view name, std::string_view value);
   // Whether folding `text` gives `text` itself, right-trimmed.
   bool FitsUnfolded(std::string_view text) const noexcept;
 };

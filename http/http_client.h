@@ -149,6 +149,7 @@ class TIdCustomHTTP : public TIdTCPClient {
   [[noreturn]] void RaiseStatusError(TIdHTTPResponse& response, TIdHTTPMethod method);
 
   std::unique_ptr<TIdURI> current_uri_;
+  TIdURI parsed_target_;  // the caller's URL, split: kept to reuse its storage
   std::unique_ptr<TIdHTTPProtocol> protocol_;
   std::unique_ptr<TIdProxyConnectionInfo> proxy_params_;
   std::unique_ptr<TIdCookieManager> owned_cookie_manager_;  // made because AllowCookies is set

@@ -17,8 +17,8 @@ bool TIdHTTPResponse::Reusable(bool connected, TIdHTTPProtocolVersion client_ver
   if (const auto version = StatusVersionOf(StatusLine)) StatusVersion = *version;
   if (!connected) return false;
   // The client's version decides, not the one in the status line.
-  const std::string connection = Trim(Connection);
-  const std::string proxy_connection = Trim(ProxyConnection);
+  const std::string_view connection = TrimView(Connection);
+  const std::string_view proxy_connection = TrimView(ProxyConnection);
   if (client_version == pv1_1) {
     return !SameTextAscii(connection, "close") && !SameTextAscii(proxy_connection, "close");
   }
@@ -35,7 +35,8 @@ void TIdHTTPProtocol::WriteRequest(TIdTCPConnection& connection, TIdHTTPProtocol
 
   // The whole head leaves in one send: written at once as one text, or
   // collected with what a caller's own write buffering already holds.
-  const std::string head = RequestHeadText(request_.RequestMethod, request_.TargetUrl, version, request_.HeaderLines);
+  WriteRequestHead(head_, request_.RequestMethod, request_.TargetUrl, version, request_.HeaderLines);
+  const std::string& head = head_;
   if (!connection.WriteBufferingOpen()) {
     connection.WriteText(head);
     return;

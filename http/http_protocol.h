@@ -105,6 +105,7 @@ class TIdHTTPProtocol {
  private:
   TIdHTTPRequest request_;
   TIdHTTPResponse response_;
+  std::string head_;  // the last request head sent: its storage is reused
 };
 
 }  // namespace kv

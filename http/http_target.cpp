@@ -19,7 +19,8 @@ bool NeedsHttp11(TIdHTTPMethod method) {
 void TIdCustomHTTP::ResolveTarget(const std::string& url) {
   TIdHTTPRequest& request = Request();
   TIdURI& current = *current_uri_;
-  const TIdURI target(url);
+  TIdURI& target = parsed_target_;
+  target.Parse(url);
 
   if (!target.Username.empty()) {
     request.Username = target.Username;
@@ -49,7 +50,9 @@ void TIdCustomHTTP::ResolveTarget(const std::string& url) {
   if (request.RequestMethod == hmOptions && target.Resource == "*") {
     request.TargetUrl = "*";
   } else {
-    request.TargetUrl = EncodeControlBytes(current.Directory + current.Resource + current.Query);
+    std::string& path = request.TargetUrl;
+    path.assign(current.Directory).append(current.Resource).append(current.Query);
+    path = EncodeControlBytes(std::move(path));
   }
   if (NeedsHttp11(request.RequestMethod) && ProtocolVersion != pv1_1) {
     throw EIdException("This request method is supported in HTTP 1.1");
@@ -58,7 +61,8 @@ void TIdCustomHTTP::ResolveTarget(const std::string& url) {
   request.SetContentLength(has_upload && request.UploadStream != nullptr
                                ? request.UploadStream->Size()
                                : -1);
-  request.Host = current.Port == "80" ? current.Host : current.Host + ":" + current.Port;
+  request.Host.assign(current.Host);
+  if (current.Port != "80") request.Host.append(":").append(current.Port);
 }
 
 void TIdCustomHTTP::ChooseRoute() {
@@ -109,15 +113,40 @@ void TIdCustomHTTP::ChooseRoute() {
 
 std::string TIdCustomHTTP::RouteIdentity() const {
   const TIdURI& current = *current_uri_;
-  const std::string origin = UpperCaseAscii(current.Host) + ":" + current.Port;
-  const std::string proxy = UpperCaseAscii(proxy_params_->ProxyServer()) + ":" + IntToStr(proxy_params_->ProxyPort());
+  std::string route;
+  route.reserve(32 + current.Host.size() + proxy_params_->ProxyServer().size());
+  auto append_upper = [&route](std::string_view text) {
+    for (char c : text) route += UpperAscii(c);
+  };
+  auto append_origin = [&] {
+    append_upper(current.Host);
+    route.append(":").append(current.Port);
+  };
+  auto append_proxy = [&] {
+    append_upper(proxy_params_->ProxyServer());
+    route.append(":").append(IntToStr(proxy_params_->ProxyPort()));
+  };
   switch (Request().Route) {
-    case rtDirect: return "direct " + origin;
-    case rtTls: return "tls " + origin;
-    case rtProxy: return "proxy " + proxy;
-    case rtTlsProxy: return "tunnel " + proxy + " to " + origin;
+    case rtDirect:
+      route = "direct ";
+      append_origin();
+      break;
+    case rtTls:
+      route = "tls ";
+      append_origin();
+      break;
+    case rtProxy:
+      route = "proxy ";
+      append_proxy();
+      break;
+    case rtTlsProxy:
+      route = "tunnel ";
+      append_proxy();
+      route += " to ";
+      append_origin();
+      break;
   }
-  return {};
+  return route;
 }
 
 bool TIdCustomHTTP::SecureRoute() const {

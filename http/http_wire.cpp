@@ -36,10 +36,17 @@ const char* MethodWord(TIdHTTPMethod method) {
 
 std::string RequestHeadText(TIdHTTPMethod method, std::string_view target, TIdHTTPProtocolVersion version,
                             const TIdHeaderList& lines) {
+  std::string head;
+  WriteRequestHead(head, method, target, version, lines);
+  return head;
+}
+
+void WriteRequestHead(std::string& head, TIdHTTPMethod method, std::string_view target, TIdHTTPProtocolVersion version,
+                      const TIdHeaderList& lines) {
   const std::string_view method_word = MethodWord(method);
   size_t size = method_word.size() + target.size() + 16;  // " HTTP/1.1", its line end and the empty line
   for (const std::string& line : lines.Lines()) size += line.size() + 2;
-  std::string head;
+  head.clear();
   head.reserve(size);
   head.append(method_word).append(target).append(" HTTP/").append(ProtocolVersionText(version));
   head += "\r\n";
@@ -47,7 +54,6 @@ std::string RequestHeadText(TIdHTTPMethod method, std::string_view target, TIdHT
     if (!line.empty()) head.append(line).append("\r\n");
   }
   head += "\r\n";
-  return head;
 }
 
 std::string EncodeControlBytes(std::string target) {
@@ -78,7 +84,7 @@ int StatusCodeOf(std::string_view status_line) {
 }
 
 std::optional<TIdHTTPProtocolVersion> StatusVersionOf(std::string_view status_line) {
-  const std::string version = Copy(status_line, 6, 3);
+  const std::string_view version = CopyView(status_line, 6, 3);
   if (SameTextAscii(version, "1.0")) return pv1_0;
   if (SameTextAscii(version, "1.1")) return pv1_1;
   return std::nullopt;

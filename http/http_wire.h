@@ -25,6 +25,9 @@ const char* MethodWord(TIdHTTPMethod method);
 // ended by CR LF.
 std::string RequestHeadText(TIdHTTPMethod method, std::string_view target, TIdHTTPProtocolVersion version,
                             const TIdHeaderList& lines);
+// The same text written into `head`, whose storage is reused.
+void WriteRequestHead(std::string& head, TIdHTTPMethod method, std::string_view target, TIdHTTPProtocolVersion version,
+                      const TIdHeaderList& lines);
 // CR, LF, NUL and the other control bytes of a request target would end or
 // split the request line; they come back percent-encoded, every other byte
 // as it was.

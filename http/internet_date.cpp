@@ -208,6 +208,7 @@ bool ReadServerDate(std::string_view text, TDateTime& result) {
 }  // namespace
 
 TDateTime InternetDateToLocal(std::string_view text, TDateTime local_offset) {
+  if (text.empty()) return local_offset;  // what reading no date gives: 0
   TDateTime server_date = 0;
   if (ReadServerDate(text, server_date)) return server_date + local_offset;
   std::string rest(text);

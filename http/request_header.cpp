@@ -18,8 +18,16 @@ void TIdRequestHeaderInfo::ResetFields() {
 
 void TIdRequestHeaderInfo::ComposeHeaders() {
   ComposeEntityLines();
-  auto set = [this](const char* name, const std::string& value) {
-    if (!value.empty()) HeaderLines.SetValueOf(name, value);
+  // The request's names differ from the entity's and from each other: only
+  // custom lines can already hold one of them.
+  const bool only_entity_lines = CustomHeaders.Empty();
+  auto set = [this, only_entity_lines](std::string_view name, const std::string& value) {
+    if (value.empty()) return;
+    if (only_entity_lines) {
+      HeaderLines.AppendValue(name, value);
+    } else {
+      HeaderLines.SetValueOf(name, value);
+    }
   };
   set("Proxy-Connection", ProxyConnection);
   set("Host", Host);
@@ -30,11 +38,11 @@ void TIdRequestHeaderInfo::ComposeHeaders() {
   set("From", From);
   set("Referer", Referer);
   set("User-Agent", UserAgent);
-  if (LastModified > 0) HeaderLines.SetValueOf("If-Modified-Since", InternetDateText(LastModified));
+  if (LastModified > 0) set("If-Modified-Since", InternetDateText(LastModified));
   if (ContentRangeStart != 0 || ContentRangeEnd != 0) {
     std::string range = "bytes=" + IntToStr(static_cast<int64_t>(ContentRangeStart)) + "-";
     if (ContentRangeEnd != 0) range += IntToStr(static_cast<int64_t>(ContentRangeEnd));
-    HeaderLines.SetValueOf("Range", range);
+    set("Range", range);
   }
   if (!Authenticator && BasicAuthentication) {
     Authenticator = std::make_unique<TIdBasicAuthentication>();

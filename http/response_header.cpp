@@ -1,5 +1,8 @@
 #include "http/response_header.h"
 
+#include <algorithm>
+#include <array>
+
 #include "base/int_conversion.h"
 #include "base/text_tokens.h"
 
@@ -28,9 +31,18 @@ void TIdResponseHeaderInfo::ResetFields() {
 }
 
 void TIdResponseHeaderInfo::ParseHeaders() {
-  std::string range;
-  HeaderLines.ValuesOf(
-      {{"Location", &Location}, {"Server", &Server}, {"Proxy-Connection", &ProxyConnection}, {"Content-Range", &range}});
+  // The response's own fields and the entity texts in one pass over the
+  // lines; the entity fields take their texts only once the range is read.
+  thread_local std::string range;
+  EntityTexts& texts = ScratchTexts();
+  std::array<TIdHeaderList::WantedValue, kEntityNames + 4> wanted;
+  wanted[0] = {"Location", &Location};
+  wanted[1] = {"Server", &Server};
+  wanted[2] = {"Proxy-Connection", &ProxyConnection};
+  wanted[3] = {"Content-Range", &range};
+  const auto entity = EntityWanted(texts);
+  std::copy(entity.begin(), entity.end(), wanted.begin() + 4);
+  HeaderLines.ValuesOf(wanted);
   if (!range.empty()) {
     CutToken(range, " ");  // the unit, "bytes"
     ContentRangeStart = RangeBound(CutToken(range, "-"));
@@ -40,7 +52,7 @@ void TIdResponseHeaderInfo::ParseHeaders() {
   HeaderLines.ExtractAll("WWW-Authenticate", &WWWAuthenticate);
   ProxyAuthenticate.Clear();
   HeaderLines.ExtractAll("Proxy-Authenticate", &ProxyAuthenticate);
-  ParseEntityFields();
+  ApplyEntityTexts(texts);
 }
 
 }  // namespace kv

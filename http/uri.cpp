@@ -6,26 +6,23 @@
 namespace kv {
 namespace {
 
-// Splits a path-and-query text (without a leading slash) into directory,
-// resource and query. The query starts at the first "?", or at the first
-// "=" when there is no "?"; the directory ends at the last "/" before it.
-void SplitPath(const std::string& w, TIdURI& uri, bool absolute) {
+// The parts of a path-and-query text (without a leading slash). The query
+// starts at the first "?", or at the first "=" when there is no "?"; the
+// directory ends at the last "/" before it.
+struct PathParts {
+  std::string_view directory;
+  std::string_view resource;
+  std::string_view query;
+};
+
+PathParts SplitPath(std::string_view w) {
   size_t q = Pos("?", w);
   if (q == 0) q = Pos("=", w);
-  size_t s = 0;
-  {
-    size_t limit = q > 0 ? q : w.size();
-    size_t at = std::string_view(w).substr(0, limit).rfind('/');
-    s = at == std::string::npos ? 0 : at + 1;
-  }
-  uri.Directory = absolute ? "/" + w.substr(0, s) : w.substr(0, s);
-  if (q > 0) {
-    uri.Resource = w.substr(0, q - 1);
-    uri.Query = w.substr(q - 1);
-  } else {
-    uri.Resource = w;
-  }
-  uri.Resource.erase(0, s);
+  const size_t limit = q > 0 ? q : w.size();
+  const size_t at = w.substr(0, limit).rfind('/');
+  const size_t s = at == std::string_view::npos ? 0 : at + 1;
+  const size_t resource_end = q > 0 ? q - 1 : w.size();
+  return {w.substr(0, s), w.substr(s, resource_end - s), q > 0 ? w.substr(q - 1) : std::string_view()};
 }
 
 }  // namespace
@@ -38,41 +35,50 @@ std::string TIdURI::NormalizeSlashes(std::string_view text) {
 }
 
 void TIdURI::Parse(std::string_view text) {
-  Text = NormalizeSlashes(text);
+  // Every field is assigned in place, so that a URL parsed again reuses the
+  // storage of the last one.
+  Text.assign(text);
+  for (char& c : Text)
+    if (c == '\\') c = '/';
   Protocol.clear();
   Username.clear();
   Password.clear();
   Host.clear();
   Port.clear();
   Directory.clear();
-  Resource.clear();
-  Query.clear();
-  Fragment.clear();
 
-  std::string w = Text;
+  std::string_view w = Text;
+  bool absolute = false;
   if (size_t p = Pos("://", w); p > 0) {
-    Protocol = w.substr(0, p - 1);
-    w.erase(0, p + 2);
-    std::string authority = CutToken(w, "/");
+    Protocol.assign(w.substr(0, p - 1));
+    w.remove_prefix(p + 2);
+    std::string_view authority = CutTokenView(w, "/");
     if (size_t a = Pos("@", authority); a > 0) {
-      Password = authority.substr(0, a - 1);
-      authority.erase(0, a);
+      Password.assign(authority.substr(0, a - 1));
+      authority.remove_prefix(a);
     }
     Username = CutToken(Password, ":");
     if (Username.empty()) Password.clear();
-    Host = CutToken(authority, ":");
-    Port = std::move(authority);
-    SplitPath(w, *this, true);
-  } else {
-    SplitPath(w, *this, false);
+    Host.assign(CutTokenView(authority, ":"));
+    Port.assign(authority);
+    absolute = true;
   }
-  // A "#" in the last segment starts the fragment, which is never sent.
-  Fragment = std::move(Resource);
-  Resource = CutToken(Fragment, "#");
-  if (Fragment.empty()) {
-    Fragment = std::move(Query);
-    Query = CutToken(Fragment, "#");
+  const PathParts parts = SplitPath(w);
+  if (absolute) Directory = "/";
+  Directory.append(parts.directory);
+  // A "#" in the last segment starts the fragment, which is never sent; a
+  // fragment left empty there is looked for in the query.
+  std::string_view resource = parts.resource;
+  std::string_view query = parts.query;
+  std::string_view fragment = resource;
+  resource = CutTokenView(fragment, "#");
+  if (fragment.empty()) {
+    fragment = query;
+    query = CutTokenView(fragment, "#");
   }
+  Resource.assign(resource);
+  Query.assign(query);
+  Fragment.assign(fragment);
 }
 
 std::string TIdURI::FullUri(unsigned optionalFields) {

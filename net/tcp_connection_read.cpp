@@ -39,6 +39,21 @@ void TIdTCPConnection::ReadLnInto(std::string& line, std::string_view terminator
   last_line_split_ = false;
   last_line_timed_out_ = false;
 
+  // The usual case first: a line ended by LF, already buffered and within
+  // the limit.
+  if (terminator.empty()) {
+    const std::string_view bytes = input_buffer_->View();
+    const void* lf = bytes.empty() ? nullptr : std::memchr(bytes.data(), '\n', bytes.size());
+    if (lf != nullptr) {
+      const size_t at = static_cast<size_t>(static_cast<const char*>(lf) - bytes.data());
+      if (maximum == 0 || at <= maximum) {
+        line.assign(bytes.data(), at > 0 && bytes[at - 1] == '\r' ? at - 1 : at);
+        input_buffer_->Remove(at + 1);
+        return;
+      }
+    }
+  }
+
   size_t found = 0;      // 1-based position of the terminator, 0: none yet
   size_t searched = 0;   // unread bytes already searched
   for (;;) {

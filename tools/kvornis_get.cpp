@@ -20,6 +20,7 @@
 #include "http/http_client.h"
 #include "net/intercept.h"
 #include "net/io_handler_ssl.h"
+#include "tools/buffered_output.h"
 #include "tools/transport_options.h"
 
 namespace {
@@ -179,18 +180,25 @@ class Fetcher {
 
   // Fetches every URL; false when any failed.
   bool Run() {
-    std::unique_ptr<kv::Stream> output;
+    std::unique_ptr<kv::Stream> target;
     try {
-      if (options_.output.empty()) output = std::make_unique<StandardOutputStream>();
-      else output = std::make_unique<kv::FileStream>(options_.output, kv::FileStream::Mode::Create);
+      if (options_.output.empty()) target = std::make_unique<StandardOutputStream>();
+      else target = std::make_unique<kv::FileStream>(options_.output, kv::FileStream::Mode::Create);
     } catch (const kv::Exception& e) {
       Report(e);
       return false;
     }
+    // Bodies reach a terminal as each URL is done, anything else in blocks.
+    const bool to_terminal = options_.output.empty() && isatty(STDOUT_FILENO) == 1;
+    kv::tools::BufferedOutput output(*target);
     bool all_fetched = true;
-    for (const std::string& url : options_.urls) all_fetched = Fetch(url, *output) && all_fetched;
+    for (const std::string& url : options_.urls) {
+      all_fetched = Fetch(url, output) && all_fetched;
+      if (to_terminal) all_fetched = Flushed(output) && all_fetched;
+    }
+    all_fetched = Flushed(output) && all_fetched;
     try {
-      if (auto* file = dynamic_cast<kv::FileStream*>(output.get())) file->Close();
+      if (auto* file = dynamic_cast<kv::FileStream*>(target.get())) file->Close();
     } catch (const kv::Exception& e) {
       Report(e);
       all_fetched = false;
@@ -231,6 +239,18 @@ class Fetcher {
                    static_cast<long long>(body_bytes), seconds);
     }
     return fetched;
+  }
+
+  // Writes out the waiting output; false, with the failure reported, when
+  // it cannot.
+  static bool Flushed(kv::tools::BufferedOutput& output) {
+    try {
+      output.Flush();
+      return true;
+    } catch (const kv::Exception& e) {
+      Report(e);
+      return false;
+    }
   }
 
   static void PrintReceivedHead(kv::TIdHTTPResponse& response) {

@@ -59,6 +59,37 @@ TEST(KvornisGet, OptionsShapeTheRequestAndTheOutput) {
   EXPECT_NE(sent.find("\r\nUser-Agent: agent/2\r\n"), std::string::npos);
 }
 
+// Bodies are written out in blocks: a file that takes nothing still fails
+// the run, named once, and a large body passes whole.
+TEST(KvornisGet, OutputThatCannotBeWrittenFailsTheRunAndLargeBodiesPassWhole) {
+  const std::string large(200000, 'x');
+  LoopbackPeer peer({Script()
+                         .ExpectUntil(kHeadEnd)
+                         .Send("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\none")
+                         .ExpectUntil(kHeadEnd)
+                         .Send("HTTP/1.1 200 OK\r\nContent-Length: " + IntToStr(large.size()) + "\r\n\r\n" + large)
+                         .ExpectUntil(kHeadEnd)
+                         .Send("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\ntwo")});
+  const std::vector<std::string> urls = {Url(peer.Port(), "/a"), Url(peer.Port(), "/b"), Url(peer.Port(), "/c")};
+  TempDir dir;
+  const std::string file = (dir.Path() / "out.bin").string();
+  std::vector<std::string> args = {"-o", file};
+  args.insert(args.end(), urls.begin(), urls.end());
+  ProcessResult result = RunBuildProgram("tools/kvornis-get", args);
+  EXPECT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_EQ(ReadFileBytes(file), "one" + large + "two");
+
+  LoopbackPeer full_peer({Script()
+                              .ExpectUntil(kHeadEnd)
+                              .Send("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\none")
+                              .ExpectUntil(kHeadEnd)
+                              .Send("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\ntwo")});
+  result = RunBuildProgram("tools/kvornis-get",
+                           {"-o", "/dev/full", Url(full_peer.Port(), "/a"), Url(full_peer.Port(), "/b")});
+  EXPECT_EQ(result.exit_code, 1);
+  EXPECT_EQ(result.err, "kvornis-get: EWriteError: Stream write error\n");
+}
+
 TEST(KvornisGet, BadArgumentsAndUnreachablePeers) {
   struct Case {
     std::vector<std::string> args;

@@ -61,6 +61,9 @@ class StringList {
     line.clear();
     return line;
   }
+  // Exchanges the lines (not the spare storage, nor any settings of a
+  // derived list) with `other`.
+  void SwapLines(StringList& other) noexcept { lines_.swap(other.lines_); }
   // Copies the lines of `other` (not any settings of a derived list).
   void AssignLines(const StringList& other) { if (&other != this) lines_ = other.lines_; }
 

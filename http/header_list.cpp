@@ -72,7 +72,7 @@ int TIdHeaderList::IndexOfHeader(std::string_view name) const {
   return -1;
 }
 
-void TIdHeaderList::ValuesOf(std::span<const WantedValue> wanted) const {
+void TIdHeaderList::ValuesOf(std::span<const WantedValue> wanted, std::span<const WantedValues> every) const {
   for (const auto& [name, value] : wanted) value->clear();
   const size_t count = std::min<size_t>(wanted.size(), 32);
   // The wanted names by length (the longest ones share the last slot): a
@@ -85,7 +85,7 @@ void TIdHeaderList::ValuesOf(std::span<const WantedValue> wanted) const {
   // A name found on a line is not looked for below it: the first line of
   // a name gives its value.
   uint32_t open = count == 32 ? ~uint32_t{0} : (uint32_t{1} << count) - 1;
-  for (int i = 0; i < Count() && open != 0; ++i) {
+  for (int i = 0; i < Count() && (open != 0 || !every.empty()); ++i) {
     const std::string& line = (*this)[i];
     const size_t found = NameLength(line);
     const size_t length = found == std::string_view::npos ? 0 : found;  // no separator: the empty name
@@ -97,6 +97,9 @@ void TIdHeaderList::ValuesOf(std::span<const WantedValue> wanted) const {
         AssignValueOfLine(i, found, *pairs[k].second);
         open &= ~(uint32_t{1} << k);
       }
+    }
+    for (const auto& [name, list] : every) {
+      if (SameTextAscii(std::string_view(line).substr(0, length), name)) list->Add(ValueOfLine(i));
     }
   }
 }

@@ -41,8 +41,11 @@ class TIdHeaderList : public StringList {
   std::string ValueOf(std::string_view name) const { return ValueOfLine(IndexOfHeader(name)); }
   // ValueOf for several names (at most 32), with one pass over the lines:
   // each (name, value) pair gets that name's value.
+  // In the same pass, each (name, list) of `every` gets the value of every
+  // line of that name added, as ExtractAll does.
   using WantedValue = std::pair<std::string_view, std::string*>;
-  void ValuesOf(std::span<const WantedValue> wanted) const;
+  using WantedValues = std::pair<std::string_view, StringList*>;
+  void ValuesOf(std::span<const WantedValue> wanted, std::span<const WantedValues> every = {}) const;
   void ValuesOf(std::initializer_list<WantedValue> wanted) const { ValuesOf(std::span(wanted.begin(), wanted.size())); }
 
   // Replaces the first line of `name` in place (dropping its continuation

@@ -86,11 +86,13 @@ void TIdCustomHTTP::RunRequest(TIdHTTPMethod method, const std::string& url, Str
     redirect_counter_ = 0;
   };
   try {
-    std::string pass_url = url;
+    // The caller's URL until a redirect names another.
+    const std::string* pass_url = &url;
+    std::string followed_url;
     TIdHTTPMethod pass_method = method;
     for (bool done = false; !done;) {
       ++redirect_counter_;
-      const TIdHTTPVerdict verdict = RunPass(pass_url, pass_method);
+      const TIdHTTPVerdict verdict = RunPass(*pass_url, pass_method);
       switch (verdict.Step) {
         case nxFollow:
           if (body != nullptr) {
@@ -99,7 +101,8 @@ void TIdCustomHTTP::RunRequest(TIdHTTPMethod method, const std::string& url, Str
           }
           auth_attempts_ = 0;
           proxy_auth_attempts_ = 0;
-          pass_url = verdict.Target;
+          followed_url = verdict.Target;
+          pass_url = &followed_url;
           pass_method = verdict.Method;
           break;
         case nxDone:
@@ -110,7 +113,7 @@ void TIdCustomHTTP::RunRequest(TIdHTTPMethod method, const std::string& url, Str
         case nxAuthRetry:
           // The credentials changed, not the target: the caller's URL again.
           --redirect_counter_;
-          pass_url = url;
+          pass_url = &url;
           pass_method = verdict.Method;
           break;
       }

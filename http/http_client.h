@@ -110,6 +110,8 @@ class TIdCustomHTTP : public TIdTCPClient {
   void ChooseRoute();
   // What a connection for the route is: route, proxy and origin.
   std::string RouteIdentity() const;
+  // RouteIdentity written into `route`, whose storage is reused.
+  void WriteRouteIdentity(std::string& route) const;
   // "Authorization" goes only to the origin it was given for.
   bool CredentialsForThisOrigin();
   // The CONNECT exchange on the proxy connection, until the tunnel stands;
@@ -163,6 +165,7 @@ class TIdCustomHTTP : public TIdTCPClient {
   int proxy_auth_attempts_ = 0;
   std::string credentials_origin_;  // scheme://host:port the credentials are for
   std::string connection_route_;    // RouteIdentity of the open connection
+  std::string route_scratch_;       // RouteIdentity of the pass being prepared
   bool tunnel_standing_ = false;
 };
 

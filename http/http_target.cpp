@@ -104,7 +104,10 @@ void TIdCustomHTTP::ChooseRoute() {
     }
   }
   // A connection stands for one route: another route needs another one.
-  if (!connection_route_.empty() && connection_route_ != RouteIdentity() && Connected()) Disconnect();
+  if (!connection_route_.empty()) {
+    WriteRouteIdentity(route_scratch_);
+    if (connection_route_ != route_scratch_ && Connected()) Disconnect();
+  }
   // Plain until a tunnel stands; TLS at once to the origin.
   if (tls_transport && !(request.Route == rtTlsProxy && tunnel_standing_)) {
     transport->SetClearText(request.Route != rtTls);
@@ -112,8 +115,14 @@ void TIdCustomHTTP::ChooseRoute() {
 }
 
 std::string TIdCustomHTTP::RouteIdentity() const {
-  const TIdURI& current = *current_uri_;
   std::string route;
+  WriteRouteIdentity(route);
+  return route;
+}
+
+void TIdCustomHTTP::WriteRouteIdentity(std::string& route) const {
+  const TIdURI& current = *current_uri_;
+  route.clear();
   route.reserve(32 + current.Host.size() + proxy_params_->ProxyServer().size());
   auto append_upper = [&route](std::string_view text) {
     for (char c : text) route += UpperAscii(c);
@@ -146,7 +155,6 @@ std::string TIdCustomHTTP::RouteIdentity() const {
       append_origin();
       break;
   }
-  return route;
 }
 
 bool TIdCustomHTTP::SecureRoute() const {

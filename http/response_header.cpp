@@ -31,8 +31,9 @@ void TIdResponseHeaderInfo::ResetFields() {
 }
 
 void TIdResponseHeaderInfo::ParseHeaders() {
-  // The response's own fields and the entity texts in one pass over the
-  // lines; the entity fields take their texts only once the range is read.
+  // The response's own fields, the entity texts and the challenges in one
+  // pass over the lines; the entity fields and the challenges take theirs
+  // only once the range is read.
   thread_local std::string range;
   EntityTexts& texts = ScratchTexts();
   std::array<TIdHeaderList::WantedValue, kEntityNames + 4> wanted;
@@ -42,16 +43,19 @@ void TIdResponseHeaderInfo::ParseHeaders() {
   wanted[3] = {"Content-Range", &range};
   const auto entity = EntityWanted(texts);
   std::copy(entity.begin(), entity.end(), wanted.begin() + 4);
-  HeaderLines.ValuesOf(wanted);
+  thread_local StringList www_authenticate, proxy_authenticate;
+  www_authenticate.Clear();
+  proxy_authenticate.Clear();
+  const std::array<TIdHeaderList::WantedValues, 2> every = {
+      {{"WWW-Authenticate", &www_authenticate}, {"Proxy-Authenticate", &proxy_authenticate}}};
+  HeaderLines.ValuesOf(wanted, every);
   if (!range.empty()) {
     CutToken(range, " ");  // the unit, "bytes"
     ContentRangeStart = RangeBound(CutToken(range, "-"));
     ContentRangeEnd = RangeBound(CutToken(range, "/"));
   }
-  WWWAuthenticate.Clear();
-  HeaderLines.ExtractAll("WWW-Authenticate", &WWWAuthenticate);
-  ProxyAuthenticate.Clear();
-  HeaderLines.ExtractAll("Proxy-Authenticate", &ProxyAuthenticate);
+  WWWAuthenticate.SwapLines(www_authenticate);
+  ProxyAuthenticate.SwapLines(proxy_authenticate);
   ApplyEntityTexts(texts);
 }
 

@@ -27,6 +27,14 @@ void NeutraliseLineBreaks(std::string& result, size_t from) {
   }
 }
 
+// The position of `separator` (ValueSeparator right-trimmed) in `line`, or
+// npos: the length of the line's name.
+size_t NameLengthWith(std::string_view line, std::string_view separator) noexcept {
+  if (separator.size() == 1) return line.find(separator.front());  // ":", nearly always
+  if (separator.empty()) return std::string_view::npos;
+  return line.find(separator);
+}
+
 }  // namespace
 
 bool TIdHeaderList::IsContinuationLine(std::string_view line) noexcept {
@@ -34,10 +42,7 @@ bool TIdHeaderList::IsContinuationLine(std::string_view line) noexcept {
 }
 
 size_t TIdHeaderList::NameLength(std::string_view line) const noexcept {
-  std::string_view separator = TrimRightView(ValueSeparator);
-  if (separator.size() == 1) return line.find(separator.front());  // ":", nearly always
-  if (separator.empty()) return std::string_view::npos;
-  return line.find(separator);
+  return NameLengthWith(line, TrimRightView(ValueSeparator));
 }
 
 std::string_view TIdHeaderList::NameView(std::string_view line) const noexcept {
@@ -84,10 +89,15 @@ void TIdHeaderList::ValuesOf(std::span<const WantedValue> wanted, std::span<cons
   for (size_t k = 0; k < count; ++k) by_length[slot(pairs[k].first.size())] |= uint32_t{1} << k;
   // A name found on a line is not looked for below it: the first line of
   // a name gives its value.
+  // The lengths of the names gathered in full, to pass over other lines
+  // without comparing.
+  uint64_t every_lengths = 0;
+  for (const auto& [name, list] : every) every_lengths |= uint64_t{1} << slot(name.size());
+  const std::string_view separator = TrimRightView(ValueSeparator);
   uint32_t open = count == 32 ? ~uint32_t{0} : (uint32_t{1} << count) - 1;
   for (int i = 0; i < Count() && (open != 0 || !every.empty()); ++i) {
     const std::string& line = (*this)[i];
-    const size_t found = NameLength(line);
+    const size_t found = NameLengthWith(line, separator);
     const size_t length = found == std::string_view::npos ? 0 : found;  // no separator: the empty name
     uint32_t candidates = open & by_length[slot(length)];
     while (candidates != 0) {
@@ -98,6 +108,7 @@ void TIdHeaderList::ValuesOf(std::span<const WantedValue> wanted, std::span<cons
         open &= ~(uint32_t{1} << k);
       }
     }
+    if ((every_lengths >> slot(length) & 1) == 0) continue;
     for (const auto& [name, list] : every) {
       if (SameTextAscii(std::string_view(line).substr(0, length), name)) list->Add(ValueOfLine(i));
     }

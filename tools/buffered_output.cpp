@@ -3,8 +3,10 @@
 namespace kv::tools {
 
 size_t BufferedOutput::Write(const void* buffer, size_t count) {
-  if (waiting_.size() + count > kBlockSize) Flush();
-  if (count >= kBlockSize) {
+  // A large piece is not worth a copy: it goes on as it is, after what
+  // waits.
+  if (count >= kPassThroughSize || waiting_.size() + count > kBlockSize) Flush();
+  if (count >= kPassThroughSize) {
     target_.WriteBuffer(buffer, count);
   } else {
     if (waiting_.capacity() < kBlockSize) waiting_.reserve(kBlockSize);

@@ -12,6 +12,7 @@ namespace kv::tools {
 class BufferedOutput : public CountingStream {
  public:
   static constexpr size_t kBlockSize = 64 * 1024;
+  static constexpr size_t kPassThroughSize = 8 * 1024;
 
   explicit BufferedOutput(Stream& target) : target_(target) {}
   // Whatever is still waiting is dropped: the owner flushes, so that a
@@ -20,9 +21,9 @@ class BufferedOutput : public CountingStream {
   BufferedOutput(const BufferedOutput&) = delete;
   BufferedOutput& operator=(const BufferedOutput&) = delete;
 
-  // Collects the bytes; a block's worth or more with nothing waiting goes
-  // straight through. A failure of the stream behind raises here, also for
-  // bytes collected earlier.
+  // Collects the bytes of small pieces; larger ones go straight on, after
+  // what waits. A failure of the stream behind raises here, also for bytes
+  // collected earlier.
   size_t Write(const void* buffer, size_t count) override;
   // Writes out what is waiting; raises what the stream behind raises, and
   // the bytes that failed are dropped.

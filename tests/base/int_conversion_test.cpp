@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "base/exception.h"
 
 namespace kv {
@@ -34,6 +36,19 @@ TEST(StrToInt, RaisesConvertErrorNamingTheText) {
 TEST(StrToInt, TryFormGivesNothingForTheSameTexts) {
   EXPECT_FALSE(TryStrToInt("1 2").has_value());
   EXPECT_EQ(TryStrToInt(" 5").value(), 5);
+}
+
+// The 64-bit form at the edges of its range, where the overflow test of
+// each digit decides.
+TEST(StrToInt, SixtyFourBitsReachBothEndsAndNoFurther) {
+  struct Case { const char* text; std::optional<int64_t> value; };
+  const Case cases[] = {
+      {"9223372036854775807", INT64_MAX},       {"-9223372036854775808", INT64_MIN},
+      {"9223372036854775808", std::nullopt},    {"-9223372036854775809", std::nullopt},
+      {"-9223372036854775800", INT64_MIN + 8},  {"922337203685477580", INT64_MAX / 10},
+      {"92233720368547758070", std::nullopt},   {"00009223372036854775807", INT64_MAX},
+  };
+  for (const auto& c : cases) EXPECT_EQ(TryStrToInt64(c.text), c.value) << c.text;
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "http/folding.h"
 
@@ -68,6 +69,47 @@ TEST(HeaderListLookup, ValuesOfGivesEachNameWhatValueOfGives) {
                  {names[8], &values[8]}});
   for (size_t i = 0; i < std::size(names); ++i) EXPECT_EQ(values[i], list.ValueOf(names[i])) << "[" << names[i] << "]";
   EXPECT_EQ(values[0], "one more");
+
+  // Lists gathered in the same pass get what ExtractAll gives, whatever the
+  // length of the name (the longest ones share a slot) or its letter case.
+  const std::string long_name(70, 'L');
+  const auto more = ListOf("X-A: one\r\n  more\r\nx-a: two\r\n" + long_name + ": long\r\n" + long_name +
+                           "L: longer\r\nNoColon\r\n");
+  const std::string every_names[] = {"x-A", long_name, long_name + "L", "X-B", "NoColon"};
+  StringList gathered[std::size(every_names)];
+  std::vector<TIdHeaderList::WantedValues> every;
+  for (size_t i = 0; i < std::size(every_names); ++i) every.push_back({every_names[i], &gathered[i]});
+  std::string first;
+  more.ValuesOf(std::vector<TIdHeaderList::WantedValue>{{long_name, &first}}, every);
+  EXPECT_EQ(first, "long");
+  for (size_t i = 0; i < std::size(every_names); ++i) {
+    StringList extracted;
+    more.ExtractAll(every_names[i], &extracted);
+    EXPECT_EQ(gathered[i].Lines(), extracted.Lines()) << every_names[i];
+  }
+  EXPECT_EQ(gathered[0].Count(), 2);
+}
+
+// Appending a name the list lacks writes what setting it writes, folding,
+// trimming and line breaks included.
+TEST(HeaderListSetValue, AppendingANewNameEqualsSettingIt) {
+  const std::string values[] = {"plain",
+                                "trailing blanks   ",
+                                "a\r\nb",
+                                "fold\r\n here",
+                                "bare\rcr and \n lf",
+                                std::string(200, 'x') + ", " + std::string(100, 'y'),
+                                ""};
+  for (const std::string& value : values) {
+    for (const bool fold : {true, false}) {
+      TIdHeaderList set = ListOf("Host: h\r\n");
+      TIdHeaderList appended = ListOf("Host: h\r\n");
+      set.FoldOnWrite = appended.FoldOnWrite = fold;
+      set.SetValueOf("X-Value", value);
+      appended.AppendValue("X-Value", value);
+      EXPECT_EQ(appended.Lines(), set.Lines()) << value << (fold ? " folded" : "");
+    }
+  }
 }
 
 TEST(HeaderListUnfolding, ContinuationLinesJoinTheLineAbove) {

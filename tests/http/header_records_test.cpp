@@ -282,6 +282,19 @@ TEST(ResponseParse, MalformedContentRangeIsAConversionError) {
   } catch (const EConvertError& e) {
     EXPECT_STREQ(e.what(), "'*/1234' is not a valid integer value");
   }
+
+  // The refusal comes after the response's own fields are read and before
+  // the entity fields and the challenges are: those keep the last head's.
+  response.HeaderLines.SetText("Content-Type: text/plain\r\nWWW-Authenticate: Basic\r\nConnection: close\r\n");
+  response.ParseHeaders();
+  response.HeaderLines.SetText(
+      "Location: /next\r\nContent-Type: image/png\r\nWWW-Authenticate: Digest\r\nContent-Range: bytes x-1/2\r\n");
+  EXPECT_THROW(response.ParseHeaders(), EConvertError);
+  EXPECT_EQ(response.Location, "/next");
+  EXPECT_EQ(response.ContentType, "text/plain");
+  EXPECT_EQ(response.Connection, "close");
+  ASSERT_EQ(response.WWWAuthenticate.Count(), 1);
+  EXPECT_EQ(response.WWWAuthenticate[0], "Basic");
 }
 
 TEST(ResponseCompose, OnlyTheEntityLines) {

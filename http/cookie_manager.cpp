@@ -83,6 +83,12 @@ void TIdCookieManager::StoreResponseCookie(TIdNetscapeCookie* cookie, const std:
 }
 
 std::string TIdCookieManager::CookieHeaderFor(const TIdURI& uri, bool secureConnection) {
+  {
+    // An empty jar has nothing to send and nothing to drop: asked before
+    // every request, it is answered under the shared lock alone.
+    TIdDomainIndexLock lock(*cookies_, caRead);
+    if (lock.Index().Count() == 0) return {};
+  }
   DropExpiredCookies();
   TIdDomainIndexLock lock(*cookies_, caRead);
   const TIdCookieDomainIndex& index = lock.Index();

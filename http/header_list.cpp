@@ -87,13 +87,13 @@ void TIdHeaderList::ValuesOf(std::span<const WantedValue> wanted, std::span<cons
   uint32_t by_length[kSlots] = {};
   const WantedValue* pairs = wanted.data();
   for (size_t k = 0; k < count; ++k) by_length[slot(pairs[k].first.size())] |= uint32_t{1} << k;
-  // A name found on a line is not looked for below it: the first line of
-  // a name gives its value.
   // The lengths of the names gathered in full, to pass over other lines
   // without comparing.
   uint64_t every_lengths = 0;
   for (const auto& [name, list] : every) every_lengths |= uint64_t{1} << slot(name.size());
   const std::string_view separator = TrimRightView(ValueSeparator);
+  // A name found on a line is not looked for below it: the first line of
+  // a name gives its value.
   uint32_t open = count == 32 ? ~uint32_t{0} : (uint32_t{1} << count) - 1;
   for (int i = 0; i < Count() && (open != 0 || !every.empty()); ++i) {
     const std::string& line = (*this)[i];

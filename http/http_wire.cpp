@@ -34,13 +34,6 @@ const char* MethodWord(TIdHTTPMethod method) {
   return "GET ";
 }
 
-std::string RequestHeadText(TIdHTTPMethod method, std::string_view target, TIdHTTPProtocolVersion version,
-                            const TIdHeaderList& lines) {
-  std::string head;
-  WriteRequestHead(head, method, target, version, lines);
-  return head;
-}
-
 void WriteRequestHead(std::string& head, TIdHTTPMethod method, std::string_view target, TIdHTTPProtocolVersion version,
                       const TIdHeaderList& lines) {
   const std::string_view method_word = MethodWord(method);

@@ -22,10 +22,7 @@ const char* ProtocolVersionText(TIdHTTPProtocolVersion version);
 const char* MethodWord(TIdHTTPMethod method);
 
 // The request line, every non-empty header line and the empty line, each
-// ended by CR LF.
-std::string RequestHeadText(TIdHTTPMethod method, std::string_view target, TIdHTTPProtocolVersion version,
-                            const TIdHeaderList& lines);
-// The same text written into `head`, whose storage is reused.
+// ended by CR LF, written into `head`, whose storage is reused.
 void WriteRequestHead(std::string& head, TIdHTTPMethod method, std::string_view target, TIdHTTPProtocolVersion version,
                       const TIdHeaderList& lines);
 // CR, LF, NUL and the other control bytes of a request target would end or

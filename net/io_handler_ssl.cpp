@@ -38,6 +38,13 @@ template <typename Failure>
   throw Failure(reason.empty() ? fixed : fixed + " " + reason);
 }
 
+// Whether building a context from these options could fail for a reason of
+// theirs: files to load, a cipher list to take, a method out of range.
+bool OptionsCanBeRefused(const TIdSSLOptions& options) {
+  return !options.RootCertFile.empty() || !options.CertFile.empty() || !options.KeyFile.empty() ||
+         !options.CipherList.empty() || options.Method < sslvSSLv2 || options.Method > sslvTLSv1;
+}
+
 }  // namespace
 
 // ---- TIdX509, TIdSSLCipher -----------------------------------------------------
@@ -111,6 +118,10 @@ void TIdSSLIOHandlerSocket::ConnectTransport(const std::string& host, int port, 
   connect_host_ = host;
   TIdIOHandlerSocket::ConnectTransport(host, port, bound_ip, bound_port, bound_port_min, bound_port_max, timeout);
   DoBeforeHandshake();
+  // In clear text with options that nothing can refuse, the context waits
+  // until TLS starts: building it costs milliseconds that a plain exchange
+  // would pay on every connect, and no error could come of it here.
+  if (clear_text_ && !OptionsCanBeRefused(*options_)) return;
   try {
     PrepareTls();
   } catch (const EIdOSSLCouldNotLoadSSLLibrary&) {
@@ -181,6 +192,9 @@ void TIdSSLIOHandlerSocket::AcceptTls(TIdSSLContext* shared_context) {
 
 void TIdSSLIOHandlerSocket::SetClearText(bool clear_text) {
   if (!clear_text && clear_text_ && IsTransportOpen()) {
+    // A context put off at connect is built now; one that could not be
+    // built then (no library) fails again with the same error.
+    if (context_ == nullptr) PrepareTls();
     if (context_ == nullptr) throw EIdOSSLCouldNotLoadSSLLibrary();
     OpenTlsLayer();
   }

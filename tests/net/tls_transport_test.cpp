@@ -263,8 +263,11 @@ TEST(TlsTransport, ClearTextPassesBytesUnchanged) {
   EXPECT_EQ(received, "hello\r\n");
 }
 
-TEST(TlsTransport, SwitchingClearTextOffOnALiveConnectionStartsTls) {
-  // Plain first, as through a proxy's tunnel, then TLS on the same socket.
+// Plain first, as through a proxy's tunnel, then TLS on the same socket.
+// With options that need loading the context is built at connect; without,
+// only when TLS starts.
+void SwitchClearTextOffOnALiveConnection(bool with_root_file) {
+  SCOPED_TRACE(with_root_file ? "root file" : "no options");
   const Certificates certificates("IP:127.0.0.1");
   StackListener listener;
   std::string after_tls;
@@ -293,7 +296,10 @@ TEST(TlsTransport, SwitchingClearTextOffOnALiveConnectionStartsTls) {
     ::close(socket);
   });
   Client client(listener.Port());
-  client.tls.SSLOptions().RootCertFile = certificates.ca_file();
+  if (with_root_file)
+    client.tls.SSLOptions().RootCertFile = certificates.ca_file();
+  else
+    client.tls.VerifyPeerCertificate = false;
   client.tls.SetClearText(true);
   client.tcp.Connect();
   client.tcp.WriteLine("CONNECT");
@@ -304,6 +310,10 @@ TEST(TlsTransport, SwitchingClearTextOffOnALiveConnectionStartsTls) {
   client.tcp.Disconnect();
   peer.join();
   EXPECT_EQ(after_tls, "inside\r\n");
+}
+
+TEST(TlsTransport, SwitchingClearTextOffOnALiveConnectionStartsTls) {
+  for (bool with_root_file : {true, false}) SwitchClearTextOffOnALiveConnection(with_root_file);
 }
 
 }  // namespace

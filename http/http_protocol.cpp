@@ -55,18 +55,33 @@ void TIdHTTPProtocol::ReadHeaderLines(TIdTCPConnection& connection) {
   TIdHeaderList& lines = response_.HeaderLines;
   lines.Clear();
   THeaderBlockLimit limit(connection.MaxLineLength);
-  // Each line is read into the storage of a line of the last head.
-  std::string line = lines.SpareLine();
-  connection.ReadLnInto(line);
+  bool any_read = false;
+  bool ended = false;
+  // Each line goes into the storage of a line of the last head.
+  auto take = [&](std::string_view text) {
+    any_read = true;
+    if (text.empty()) {
+      ended = true;
+      return false;
+    }
+    limit.Count(text);
+    std::string line = lines.SpareLine();
+    line.assign(text);
+    lines.Add(std::move(line));
+    return true;
+  };
+  std::string waited;
   try {
-    while (!line.empty()) {
-      limit.Count(line);
-      lines.Add(std::move(line));
-      line = lines.SpareLine();
-      connection.ReadLnInto(line);
+    // What has arrived is taken in one step; only a head that is still
+    // arriving (or has an over-long line) is read line by line.
+    for (connection.TakeBufferedLines(take); !ended; connection.TakeBufferedLines(take)) {
+      connection.ReadLnInto(waited);
+      if (!take(waited)) break;
     }
   } catch (const EIdConnClosedGracefully&) {
-    // The head ends where the peer closed; what arrived is used.
+    // The head ends where the peer closed, and what arrived is used; a
+    // close before the first line is the caller's to handle.
+    if (!any_read) throw;
     connection.Disconnect();
   }
   response_.ParseHeaders();

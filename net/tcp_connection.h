@@ -6,6 +6,7 @@
 // exchangeable transport (TIdIOHandler) and never touches a socket itself.
 
 #include <cstdint>
+#include <cstring>
 #include <initializer_list>
 #include <memory>
 #include <string>
@@ -106,6 +107,14 @@ class TIdTCPConnection : public TIdComponent {
   // ReadLn into `line`, whose storage is reused: a reader of many short
   // lines allocates nothing.
   void ReadLnInto(std::string& line, std::string_view terminator = {}, int timeout = -1, int max_length = -1);
+  // The lines already received whole, each as ReadLn with the defaults would
+  // return it, handed to `take` (bool(std::string_view)) until it returns
+  // false or none is left; the bytes of the lines handed over then leave the
+  // input buffer in one step, also when `take` throws. A line longer than
+  // MaxLineLength is left for ReadLn. `take` must not read from this
+  // connection: the lines it gets are views into the input buffer.
+  template <typename Take>
+  void TakeBufferedLines(Take&& take);
   // ReadLn until a line that is not empty once trimmed, at most `tries`
   // times; the trimmed line or "".
   std::string ReadLnSkipEmpty(int tries);
@@ -171,6 +180,9 @@ class TIdTCPConnection : public TIdComponent {
 
  private:
   void FreeOwnedIOHandler();
+  // Removes the first `count` buffered bytes, lines TakeBufferedLines handed
+  // over, as ReadLn would have removed them.
+  void DropTakenLines(size_t count);
 
   std::unique_ptr<TIdRFCReply> greeting_;
   bool owns_io_handler_ = false;
@@ -184,5 +196,27 @@ class TIdTCPConnection : public TIdComponent {
   int write_threshold_ = 0;
   int last_transport_error_ = 0;
 };
+
+template <typename Take>
+void TIdTCPConnection::TakeBufferedLines(Take&& take) {
+  const std::string_view bytes = input_buffer_->View();
+  const size_t maximum = MaxLineLength > 0 ? static_cast<size_t>(MaxLineLength) : 0;
+  size_t used = 0;
+  try {
+    while (used < bytes.size()) {
+      const void* lf = std::memchr(bytes.data() + used, '\n', bytes.size() - used);
+      if (lf == nullptr) break;
+      const size_t length = static_cast<size_t>(static_cast<const char*>(lf) - bytes.data()) - used;
+      if (maximum != 0 && length > maximum) break;
+      const std::string_view line = bytes.substr(used, length > 0 && bytes[used + length - 1] == '\r' ? length - 1 : length);
+      used += length + 1;
+      if (!take(line)) break;
+    }
+  } catch (...) {
+    DropTakenLines(used);
+    throw;
+  }
+  DropTakenLines(used);
+}
 
 }  // namespace kv

@@ -101,6 +101,13 @@ void TIdTCPConnection::ReadLnInto(std::string& line, std::string_view terminator
   }
 }
 
+void TIdTCPConnection::DropTakenLines(size_t count) {
+  if (count == 0) return;
+  last_line_split_ = false;
+  last_line_timed_out_ = false;
+  input_buffer_->Remove(count);
+}
+
 std::string TIdTCPConnection::ReadLnSkipEmpty(int tries) {
   std::string line;
   for (int i = 0; i < tries && line.empty(); ++i) line = Trim(ReadLn());

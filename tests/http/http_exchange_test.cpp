@@ -173,6 +173,7 @@ TEST(HttpResponseHead, PeerClosingEarly) {
   const std::vector<Case> cases = {
       {"before the status line", "", "EIdConnClosedGracefully: Connection Closed Gracefully."},
       {"inside the status line", "HTTP/1.1 20", "EIdConnClosedGracefully: Connection Closed Gracefully."},
+      {"before the first header line", "HTTP/1.1 200 OK\r\n", "EIdConnClosedGracefully: Connection Closed Gracefully."},
       // After the first header line the head ends where the peer closed;
       // a 2xx without a connection left cannot be decided.
       {"inside the header block", "HTTP/1.1 200 OK\r\nX-A: 1\r\nX-B", "EIdException: Undefined situation"},

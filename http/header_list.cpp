@@ -175,8 +175,23 @@ void TIdHeaderList::SetValueOf(std::string_view name, std::string_view value) {
 
 void TIdHeaderList::AppendValue(std::string_view name, std::string_view value) {
   if (value.empty()) return;
-  Add(std::string());
-  PutValue(Count() - 1, name, value);
+  // PutValue on a new last line, built in place: nothing follows it to
+  // drop, and most lines need no folding.
+  std::string line = SpareLine();
+  line.reserve(name.size() + ValueSeparator.size() + value.size());
+  line.append(name).append(ValueSeparator);
+  const size_t value_start = line.size();
+  line.append(value);
+  NeutraliseLineBreaks(line, value_start);
+  if (FoldOnWrite) {
+    if (!FitsUnfolded(line)) {
+      Add(std::string());
+      ReplaceFolded(line, Count() - 1);
+      return;
+    }
+    line.resize(TrimRightView(line).size());
+  }
+  Add(std::move(line));
 }
 
 void TIdHeaderList::PutValue(int index, std::string_view name, std::string_view value) {

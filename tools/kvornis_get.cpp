@@ -73,7 +73,13 @@ std::optional<Options> ParseArguments(int argc, char** argv, std::string& compla
     return std::string(argv[++i]);
   };
   for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
+    const std::string_view arg = argv[i];
+    // Every option begins with "-": anything else is a URL, and a run may
+    // name thousands of them.
+    if (arg.empty() || arg.front() != '-') {
+      options.urls.emplace_back(arg);
+      continue;
+    }
     std::optional<std::string> v;
     if (arg == "-o") {
       if (!(v = value(i))) return std::nullopt;
@@ -104,10 +110,8 @@ std::optional<Options> ParseArguments(int argc, char** argv, std::string& compla
                    kv::tools::TakeTransportOption(options.transport, argc, argv, i, true, complaint);
                taken != kv::tools::OptionTaken::kNo) {
       if (taken == kv::tools::OptionTaken::kBad) return std::nullopt;
-    } else if (!arg.empty() && arg[0] == '-') {
-      return std::nullopt;
     } else {
-      options.urls.push_back(arg);
+      return std::nullopt;  // an option this tool does not know
     }
   }
   if (options.urls.empty()) return std::nullopt;

@@ -16,8 +16,9 @@ struct PathParts {
 };
 
 PathParts SplitPath(std::string_view w) {
-  size_t q = Pos("?", w);
-  if (q == 0) q = Pos("=", w);
+  size_t q = w.find('?');
+  if (q == std::string_view::npos) q = w.find('=');
+  q = q == std::string_view::npos ? 0 : q + 1;  // 1-based, 0 for none
   const size_t limit = q > 0 ? q : w.size();
   const size_t at = w.substr(0, limit).rfind('/');
   const size_t s = at == std::string_view::npos ? 0 : at + 1;
@@ -38,8 +39,7 @@ void TIdURI::Parse(std::string_view text) {
   // Every field is assigned in place, so that a URL parsed again reuses the
   // storage of the last one.
   Text.assign(text);
-  for (char& c : Text)
-    if (c == '\\') c = '/';
+  for (size_t at = Text.find('\\'); at != std::string::npos; at = Text.find('\\', at + 1)) Text[at] = '/';
   Protocol.clear();
   Username.clear();
   Password.clear();

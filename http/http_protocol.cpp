@@ -29,7 +29,9 @@ void TIdHTTPProtocol::WriteRequest(TIdTCPConnection& connection, TIdHTTPProtocol
                                    TIdProxyConnectionInfo* proxy, bool origin_credentials,
                                    const std::string& cookies) {
   request_.ComposeHeaders();
-  if (!origin_credentials) request_.HeaderLines.SetValueOf("Authorization", "");
+  // Only an authenticator or a custom line can have put credentials there.
+  const bool may_hold_credentials = request_.Authenticator || !request_.CustomHeaders.Empty();
+  if (!origin_credentials && may_hold_credentials) request_.HeaderLines.SetValueOf("Authorization", "");
   if (proxy != nullptr) proxy->ComposeHeaders(request_.HeaderLines);
   if (!cookies.empty()) request_.HeaderLines.SetValueOf("Cookie", cookies);
 

@@ -194,7 +194,7 @@ void TIdCustomHTTP::CloseUnlessReusable() {
 void TIdCustomHTTP::ReadResponseHead() {
   TIdHTTPResponse& response = LastResponse();
   do {
-    response.StatusLine = ReadLn();
+    ReadLnInto(response.StatusLine);
     protocol_->ReadHeaderLines(*this);
     StoreResponseCookies();
   } while (response.StatusCode() == 100);

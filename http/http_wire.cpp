@@ -69,6 +69,13 @@ std::string EncodeControlBytes(std::string target) {
 }
 
 int StatusCodeOf(std::string_view status_line) {
+  // The usual form, "HTTP/1.1 200 OK": a version without blanks, one blank,
+  // three digits and a blank or the end.
+  auto digit = [&](size_t at) { return status_line[at] >= '0' && status_line[at] <= '9'; };
+  if (status_line.size() >= 12 && status_line.substr(0, 8).find(' ') == std::string_view::npos &&
+      status_line[8] == ' ' && digit(9) && digit(10) && digit(11) &&
+      (status_line.size() == 12 || status_line[12] == ' '))
+    return (status_line[9] - '0') * 100 + (status_line[10] - '0') * 10 + (status_line[11] - '0');
   std::string_view rest = status_line;
   const size_t blank = rest.find(' ');
   if (blank != std::string_view::npos) rest.remove_prefix(blank + 1);

@@ -295,7 +295,11 @@ TEST(HttpNumbersOfTheHead, StatusCodesAndChunkSizes) {
                                                      {"HTTP/1.1 abc", -1},
                                                      {"HTTP/1.1", -1},
                                                      {"", -1},
-                                                     {"HTTP/1.1 99999999999 Big", -1}}) {
+                                                     {"HTTP/1.1 99999999999 Big", -1},
+                                                     {"HTTP/1.1 200", 200},
+                                                     {"HTTP/1.1 2000 Four digits", 2000},
+                                                     {"HTTP/1.1 20x OK", -1},
+                                                     {"HTTP 1.1 200 OK", -1}}) {
     EXPECT_EQ(StatusCodeOf(c.line), c.code) << c.line;
   }
   struct ChunkCase {

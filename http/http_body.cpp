@@ -85,9 +85,13 @@ void TIdCustomHTTP::ReadBody(TIdHTTPResponse& response, TIdHTTPMethod method) {
   // reading on would wait for bytes that never come. A tunnel that stands
   // carries no body of its answer.
   const int code = response.StoredStatusCode();
-  const bool chunked = response.HeaderLines.ValueOf("Transfer-Encoding").find("chunked") != std::string::npos;
+  // Asked only where it decides: a body of announced length is read by its
+  // length whatever the transfer coding says.
+  auto chunked = [&response] {
+    return response.HeaderLines.ValueOf("Transfer-Encoding").find("chunked") != std::string::npos;
+  };
   if (method == hmHead || (method == hmConnect && code / 100 == 2) || code / 100 == 1 || code == 204 || code == 304 ||
-      (response.ContentLengthKnown && response.ContentLength == 0 && !chunked)) {
+      (response.ContentLengthKnown && response.ContentLength == 0 && !chunked())) {
     response_pending_ = false;
     return;
   }
@@ -100,7 +104,7 @@ void TIdCustomHTTP::ReadBody(TIdHTTPResponse& response, TIdHTTPMethod method) {
     // A body cut short by the peer's close keeps what arrived and fails.
     ReadToStream(body, response.ContentLength);
     response_pending_ = false;
-  } else if (chunked) {
+  } else if (chunked()) {
     ReadChunkedBody(body);
   } else if (!response.ContentLengthKnown) {
     ReadToStream(body, kNoByteCount, ReadUntil::Closed);

@@ -52,6 +52,19 @@ class StringList {
     }
     lines_.clear();
   }
+  // Appends `text` as a line, in the storage of a cleared line if any is
+  // left.
+  void AddCopy(std::string_view text) {
+    if (spare_.empty()) {
+      lines_.emplace_back(text);
+      return;
+    }
+    // Filled before it moves, so that a failure leaves the list as it was.
+    std::string& line = spare_.back();
+    line.assign(text);
+    lines_.push_back(std::move(line));
+    spare_.pop_back();
+  }
   // An empty line to fill and Add: the storage of a cleared line if any
   // is left.
   std::string SpareLine() noexcept {

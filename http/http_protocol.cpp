@@ -67,9 +67,7 @@ void TIdHTTPProtocol::ReadHeaderLines(TIdTCPConnection& connection) {
       return false;
     }
     limit.Count(text);
-    std::string line = lines.SpareLine();
-    line.assign(text);
-    lines.Add(std::move(line));
+    lines.AddCopy(text);
     return true;
   };
   std::string waited;

@@ -125,7 +125,9 @@ void TIdCustomHTTP::WriteRouteIdentity(std::string& route) const {
   route.clear();
   route.reserve(32 + current.Host.size() + proxy_params_->ProxyServer().size());
   auto append_upper = [&route](std::string_view text) {
-    for (char c : text) route += UpperAscii(c);
+    const size_t at = route.size();
+    route.append(text);
+    for (size_t i = at; i < route.size(); ++i) route[i] = UpperAscii(route[i]);
   };
   auto append_origin = [&] {
     append_upper(current.Host);
@@ -137,21 +139,21 @@ void TIdCustomHTTP::WriteRouteIdentity(std::string& route) const {
   };
   switch (Request().Route) {
     case rtDirect:
-      route = "direct ";
+      route.append("direct ");
       append_origin();
       break;
     case rtTls:
-      route = "tls ";
+      route.append("tls ");
       append_origin();
       break;
     case rtProxy:
-      route = "proxy ";
+      route.append("proxy ");
       append_proxy();
       break;
     case rtTlsProxy:
-      route = "tunnel ";
+      route.append("tunnel ");
       append_proxy();
-      route += " to ";
+      route.append(" to ");
       append_origin();
       break;
   }

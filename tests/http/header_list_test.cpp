@@ -30,6 +30,31 @@ TEST(StringListText, SplitsAtEveryKindOfLineEnd) {
   }
 }
 
+TEST(StringListText, ListsRefilledAfterClearHoldOnlyTheNewLines) {
+  // A cleared list lends the storage of its old lines to the next ones; the
+  // old text must never show through, whatever the lengths.
+  StringList list;
+  const std::vector<std::string> rounds[] = {
+      {"first line, rather long", "b", std::string(300, 'x')},
+      {"", "shorter", "a third line longer than any before it"},
+      {"1", "2", "3", "4"},
+  };
+  for (const auto& lines : rounds) {
+    list.Clear();
+    for (size_t i = 0; i < lines.size(); ++i) {
+      if (i % 2 == 0) {
+        list.AddCopy(lines[i]);
+      } else {
+        std::string line = list.SpareLine();
+        EXPECT_TRUE(line.empty());
+        line.assign(lines[i]);
+        list.Add(std::move(line));
+      }
+    }
+    EXPECT_EQ(list.Lines(), lines);
+  }
+}
+
 TEST(HeaderListLookup, NamesIgnoreCaseAndTheFirstLineWins) {
   auto list = ListOf("content-length: 42\r\nX-A: one\r\nx-a: two\r\nEmpty:\r\nSpaced :v\r\nNoColon\r\n");
   EXPECT_EQ(list.ValueOf("Content-Length"), "42");

@@ -77,6 +77,19 @@ int TIdHeaderList::IndexOfHeader(std::string_view name) const {
   return -1;
 }
 
+void TIdHeaderList::AssignValueOfLine(int index, size_t length, std::string& value) const {
+  const std::string& line = (*this)[index];
+  const bool continued = UnfoldOnRead && index + 1 < Count() && IsContinuationLine((*this)[index + 1]);
+  if (continued) {
+    value = ValueOfLine(index);
+    return;
+  }
+  // A value on one line is a slice of it, copied into the storage `value`
+  // already has.
+  const size_t start = (length == std::string_view::npos ? 0 : length) + 1;
+  value.assign(TrimView(start < line.size() ? std::string_view(line).substr(start) : std::string_view()));
+}
+
 void TIdHeaderList::ValuesOf(std::span<const WantedValue> wanted, std::span<const WantedValues> every) const {
   for (const auto& [name, value] : wanted) value->clear();
   const size_t count = std::min<size_t>(wanted.size(), 32);
@@ -143,19 +156,6 @@ std::string TIdHeaderList::ValueOfLine(int index) const {
   const std::string_view trimmed = TrimView(value);
   if (trimmed.size() != value.size()) value = std::string(trimmed);
   return value;
-}
-
-void TIdHeaderList::AssignValueOfLine(int index, size_t length, std::string& value) const {
-  const std::string& line = (*this)[index];
-  const bool continued = UnfoldOnRead && index + 1 < Count() && IsContinuationLine((*this)[index + 1]);
-  if (continued) {
-    value = ValueOfLine(index);
-    return;
-  }
-  // A value on one line is a slice of it, copied into the storage `value`
-  // already has.
-  const size_t start = (length == std::string_view::npos ? 0 : length) + 1;
-  value.assign(TrimView(start < line.size() ? std::string_view(line).substr(start) : std::string_view()));
 }
 
 void TIdHeaderList::SetValueOf(std::string_view name, std::string_view value) {

@@ -1,6 +1,5 @@
 #include "http/uri.h"
 
-#include "base/text.h"
 #include "base/text_tokens.h"
 
 namespace kv {
@@ -49,16 +48,17 @@ void TIdURI::Parse(std::string_view text) {
 
   std::string_view w = Text;
   bool absolute = false;
-  if (size_t p = Pos("://", w); p > 0) {
-    Protocol.assign(w.substr(0, p - 1));
-    w.remove_prefix(p + 2);
+  if (const size_t p = w.find("://"); p != std::string_view::npos) {
+    Protocol.assign(w.substr(0, p));
+    w.remove_prefix(p + 3);
     std::string_view authority = CutTokenView(w, "/");
-    if (size_t a = Pos("@", authority); a > 0) {
-      Password.assign(authority.substr(0, a - 1));
-      authority.remove_prefix(a);
+    // "user:password@" before the host; a password without a user is none.
+    if (const size_t a = authority.find('@'); a != std::string_view::npos) {
+      std::string_view credentials = authority.substr(0, a);
+      authority.remove_prefix(a + 1);
+      Username.assign(CutTokenView(credentials, ":"));
+      if (!Username.empty()) Password.assign(credentials);
     }
-    Username = CutToken(Password, ":");
-    if (Username.empty()) Password.clear();
     Host.assign(CutTokenView(authority, ":"));
     Port.assign(authority);
     absolute = true;

@@ -173,16 +173,21 @@ void TIdHeaderList::SetValueOf(std::string_view name, std::string_view value) {
   PutValue(index, name, value);
 }
 
-void TIdHeaderList::AppendValue(std::string_view name, std::string_view value) {
-  if (value.empty()) return;
-  // PutValue on a new last line, built in place: nothing follows it to
-  // drop, and most lines need no folding.
+std::string TIdHeaderList::LineOf(std::string_view name, std::string_view value) {
   std::string line = SpareLine();
   line.reserve(name.size() + ValueSeparator.size() + value.size());
   line.append(name).append(ValueSeparator);
   const size_t value_start = line.size();
   line.append(value);
   NeutraliseLineBreaks(line, value_start);
+  return line;
+}
+
+void TIdHeaderList::AppendValue(std::string_view name, std::string_view value) {
+  if (value.empty()) return;
+  // PutValue on a new last line, built in place: nothing follows it to
+  // drop, and most lines need no folding.
+  std::string line = LineOf(name, value);
   if (FoldOnWrite) {
     if (!FitsUnfolded(line)) {
       Add(std::string());
@@ -195,12 +200,7 @@ void TIdHeaderList::AppendValue(std::string_view name, std::string_view value) {
 }
 
 void TIdHeaderList::PutValue(int index, std::string_view name, std::string_view value) {
-  std::string line = SpareLine();
-  line.reserve(name.size() + ValueSeparator.size() + value.size());
-  line.append(name).append(ValueSeparator);
-  const size_t value_start = line.size();
-  line.append(value);
-  NeutraliseLineBreaks(line, value_start);
+  std::string line = LineOf(name, value);
   if (FoldOnWrite) {
     DeleteContinuations(index);
     if (FitsUnfolded(line)) {

@@ -83,6 +83,9 @@ class TIdHeaderList : public StringList {
   // answer, without searching each line for its separator when the name
   // cannot hold one. Defined and used in the source file only.
   auto NameTest(std::string_view name) const noexcept;
+  // "name" ValueSeparator "value" with the value's stray line breaks made
+  // blanks, in the storage of a cleared line if any is left.
+  std::string LineOf(std::string_view name, std::string_view value);
   // Writes "name: value" as line `index` on (folded when FoldOnWrite),
   // replacing that line and its continuation lines.
   void PutValue(int index, std::string_view name, std::string_view value);

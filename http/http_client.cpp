@@ -194,7 +194,9 @@ void TIdCustomHTTP::CloseUnlessReusable() {
 void TIdCustomHTTP::ReadResponseHead() {
   TIdHTTPResponse& response = LastResponse();
   do {
-    ReadLnInto(response.StatusLine);
+    // Read aside: a read that fails leaves the last status line in place.
+    ReadLnInto(status_line_read_);
+    response.StatusLine.swap(status_line_read_);
     protocol_->ReadHeaderLines(*this);
     StoreResponseCookies();
   } while (response.StatusCode() == 100);

@@ -166,6 +166,7 @@ class TIdCustomHTTP : public TIdTCPClient {
   std::string credentials_origin_;  // scheme://host:port the credentials are for
   std::string connection_route_;    // RouteIdentity of the open connection
   std::string route_scratch_;       // RouteIdentity of the pass being prepared
+  std::string status_line_read_;    // a status line being read, swapped in once whole
   bool tunnel_standing_ = false;
 };
 

@@ -187,6 +187,16 @@ TEST(HttpResponseHead, PeerClosingEarly) {
   }
 }
 
+TEST(HttpResponseHead, AStatusLineThatNeverComesLeavesTheLastOne) {
+  LoopbackPeer peer({Script().ExpectUntil(kHeadEnd).Send(Response("200 OK", "1")).ExpectUntil(kHeadEnd).Close()});
+  TIdHTTP client;
+  MemoryStream first, second;
+  client.Get(Url(peer.Port(), "/a"), &first);
+  EXPECT_EQ(FailureOf([&] { client.Get(Url(peer.Port(), "/b"), &second); }),
+            "EIdConnClosedGracefully: Connection Closed Gracefully.");
+  EXPECT_EQ(client.LastResponse().StatusLine, "HTTP/1.1 200 OK");
+}
+
 TEST(HttpBodyReaders, EveryShapeOfBody) {
   struct Case {
     const char* name;

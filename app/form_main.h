@@ -45,7 +45,8 @@ class TFormMainModel : public Component {
   // Grid row `row` from a text-list line: the keyword from character 15 to
   // the end, the count as characters 1 to 7 with its leading blanks.
   void FillGridRowFromLine(int row, std::string_view line);
-  // Room in the grid for rows filled from every line of the text list.
+  // Rows 1 to the line count emptied and room made for them, before they
+  // are filled from the lines of the text list.
   void ReserveGridForLines();
   void PrepareSaveDialog();
 };

@@ -21,9 +21,13 @@ void TFormMainModel::FillGridRowFromLine(int row, std::string_view line) {
 }
 
 void TFormMainModel::ReserveGridForLines() {
+  const int rows = static_cast<int>(MemoArea.LineCount());
+  // Every one of these rows is rewritten next: texts of an earlier fill
+  // would only be copied into the new room and dropped.
+  StrGrid1.ClearRows(1, rows);
   // The cells filled from a line hold fewer bytes than the line and its line
   // end, which also cover the cells' lengths.
-  StrGrid1.Reserve(static_cast<int>(MemoArea.LineCount()) + 1, MemoArea.TextLength());
+  StrGrid1.Reserve(rows + 1, MemoArea.TextLength());
 }
 
 void TFormMainModel::ClearButtClick() {

@@ -73,9 +73,27 @@ void TStringGrid::SetCell(int col, int row, std::string_view text) {
   const size_t old_size = StoredSize(cell);
   cell = Store(text);
   live_bytes_ -= old_size;
+  CompactIfMostlyDead();
+  ++revision_;
+}
+
+void TStringGrid::ClearRows(int first, int last) {
+  if (last < 0) return;
+  const size_t begin = static_cast<size_t>(std::max(first, 0));
+  const size_t end = std::min(cells_.size(), static_cast<size_t>(last) + 1);
+  for (size_t row = begin; row < end; ++row) {
+    for (CellRef& cell : cells_[row]) {
+      live_bytes_ -= StoredSize(cell);
+      cell = 0;
+    }
+  }
+  CompactIfMostlyDead();
+  ++revision_;
+}
+
+void TStringGrid::CompactIfMostlyDead() {
   const size_t dead = bytes_.size() - live_bytes_;
   if (dead > live_bytes_ && dead > kCompactionSlack) Compact();
-  ++revision_;
 }
 
 void TStringGrid::Compact() {

@@ -37,6 +37,10 @@ class TStringGrid {
   // Makes room for rows up to `rows` and `text_bytes` more bytes of cell
   // text, so that filling a million rows grows nothing on the way.
   void Reserve(int rows, size_t text_bytes);
+  // Forgets the texts of rows `first` to `last`, as a fill that is about to
+  // rewrite them does first: the room made for it then copies none of the
+  // texts it replaces.
+  void ClearRows(int first, int last);
 
   // The row of the current cell (whose column is always 1).
   int Row() const { return row_; }
@@ -56,6 +60,8 @@ class TStringGrid {
   // The bytes the stored cell takes in the block, its length included.
   size_t StoredSize(CellRef cell) const;
   CellRef Store(std::string_view text);
+  // Compacts the block once more of it is dead than alive.
+  void CompactIfMostlyDead();
   void Compact();
 
   int row_count_ = 1;

@@ -46,14 +46,20 @@ TEST(Grid, CurrentRowFollowsALoweredRowCount) {
 
 TEST(Grid, CellsKeepTheirTextsThroughAnyRewrites) {
   // Texts of every length (lengths of 128 and more take two length bytes),
-  // cells copied from other cells of the same grid, and enough rewrites for
-  // the cell block to be compacted several times.
+  // cells copied from other cells of the same grid, runs of rows cleared,
+  // and enough rewrites for the cell block to be compacted several times.
   TStringGrid grid;
   std::map<std::pair<int, int>, std::string> expected;
   std::mt19937 random(11);
   for (int step = 0; step < 20'000; ++step) {
     const int col = int(random() % 2), row = int(random() % 300);
     std::string text;
+    if (random() % 500 == 0) {
+      const int last = row + int(random() % 200);
+      grid.ClearRows(row, last);
+      for (int r = row; r <= last; ++r) expected[{0, r}] = expected[{1, r}] = "";
+      continue;
+    }
     if (random() % 4 == 0) {
       grid.SetCell(col, row, grid.Cell(col == 0 ? 1 : 0, row));
       text = expected[{col == 0 ? 1 : 0, row}];

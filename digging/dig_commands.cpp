@@ -21,6 +21,25 @@ constexpr int kBroadFirstRow = 1;
 
 constexpr std::string_view kPageTooLarge = "Text exceeds memo capacity";
 
+constexpr std::string_view kRowSeparator = "   -   ";
+
+// A grid row and a text-list line ("COUNT   -   KEYWORD") per row, the
+// grid's rows from `next_row` on. Returns the row after the last one.
+int AddRows(const std::vector<ResultRow>& rows, TStringGrid& grid, TMemo& list, int next_row) {
+  std::string list_line;
+  for (const ResultRow& row : rows) {
+    grid.SetRowCount(grid.RowCount() + 1);
+    grid.SetCell(0, next_row, row.keyword);
+    grid.SetCell(1, next_row, row.count);
+    ++next_row;
+    list_line = row.count;
+    list_line += kRowSeparator;
+    list_line += row.keyword;
+    list.Append(list_line);
+  }
+  return next_row;
+}
+
 }  // namespace
 
 // A fresh page stream. It refuses to grow past what the page text holds, so
@@ -99,23 +118,19 @@ std::string TFormMain::BuildQueryAddress() {
   return address;
 }
 
-void TFormMain::DigPages(std::string address, bool (*is_table_line)(std::string_view), int page_limit,
-                         int minimum_count, int next_row) {
+void TFormMain::DigPages(std::string address, TableKind table, int page_limit, int minimum_count, int next_row) {
   int pages = 0;
   while (!address.empty()) {
     FetchResultPage(address, ++pages);
-    const std::optional<size_t> table = FindTableLine(Memo1, is_table_line);
-    if (!table) {
+    const ResultPage page = ReadResultPage(Memo1, table);
+    if (!page.has_table) {
       StatusBar1.SetSimpleText("Не найдено кейвордов"_w1251);
       return;
     }
-    RowTarget target{StrGrid1, MemoArea, next_row};
-    const TableEnd end = ReadResultTable(Memo1, *table, target);
-    next_row = target.next_row;
+    next_row = AddRows(page.rows, StrGrid1, MemoArea, next_row);
 
-    if (StrToInt(end.last_count) < minimum_count || pages == page_limit) break;
-    const std::optional<std::string> next = NextPageTarget(end.last_line_rest);
-    address = next ? service_url_ + *next : std::string();
+    if (StrToInt(page.LastCount()) < minimum_count || pages == page_limit) break;
+    address = page.next_target ? service_url_ + *page.next_target : std::string();
   }
   ShowFinalStatus();
 }
@@ -129,7 +144,7 @@ void TFormMain::DigButtClick() {
   const int minimum_count = SpinEdKwPM.Value();
   const int next_row = StrGrid1.RowCount();
   StatusBar1.SetSimpleText("");
-  DigPages(BuildQueryAddress(), IsGetTableLine, page_limit, minimum_count, next_row);
+  DigPages(BuildQueryAddress(), TableKind::kGet, page_limit, minimum_count, next_row);
 }
 
 void TFormMain::DeepButtClick() {
@@ -143,7 +158,7 @@ void TFormMain::DeepButtClick() {
   const int page_limit = SpinEdMaxKw.Value();
   const int minimum_count = SpinEdKwPM.Value();
   const int next_row = StrGrid1.RowCount();
-  DigPages(BuildQueryAddress(), IsDeepTableLine, page_limit, minimum_count, next_row);
+  DigPages(BuildQueryAddress(), TableKind::kDeep, page_limit, minimum_count, next_row);
 }
 
 void TFormMain::BroadButtClick() {
@@ -156,16 +171,15 @@ void TFormMain::BroadButtClick() {
   MemoArea.Clear();
 
   FetchResultPage(address, 1);
-  const std::optional<size_t> table = FindTableLine(Memo1, IsBroadTableLine);
-  if (!table) {
+  const ResultPage page = ReadResultPage(Memo1, TableKind::kBroad);
+  if (!page.has_table) {
     StatusBar1.SetSimpleText("Не найдено кейвордов"_w1251);
     return;
   }
-  RowTarget target{StrGrid1, MemoArea, kBroadFirstRow};
-  const std::string last_count = ReadBroadTable(Memo1.Line(*table), target);
+  AddRows(page.rows, StrGrid1, MemoArea, kBroadFirstRow);
   // Paging stops here whatever the count, a page limit of one being
   // reached; the count is still read, so one that is no number fails.
-  (void)StrToInt(last_count);
+  (void)StrToInt(page.LastCount());
   ShowFinalStatus();
 }
 

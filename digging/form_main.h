@@ -8,6 +8,7 @@
 
 #include "app/form_main.h"
 #include "base/stream.h"
+#include "digging/page_readers.h"
 
 namespace kv {
 
@@ -42,8 +43,7 @@ class TFormMain : public TFormMainModel {
   std::string BuildQueryAddress();
   // Result pages from `address` on, their rows appended from `next_row`,
   // following the next-page links while the limits allow.
-  void DigPages(std::string address, bool (*is_table_line)(std::string_view), int page_limit, int minimum_count,
-                int next_row);
+  void DigPages(std::string address, TableKind table, int page_limit, int minimum_count, int next_row);
   // Fetches into `page`; a socket failure is shown and the page is taken as
   // it arrived. A page too large for the page text ends the fetch, and
   // loading it into the page text fails.

@@ -15,8 +15,6 @@ constexpr long kKeywordTail = 9;
 // Row lines carry their count from this character on.
 constexpr long kCountColumn = 19;
 
-constexpr std::string_view kRowSeparator = "   -   ";
-
 // The text from `index` (1-based) to the end, as long as the one-line table
 // allows.
 std::string BroadRest(std::string_view text, long index) { return Copy(text, index, kBroadRestCap); }
@@ -35,23 +33,6 @@ std::string KeywordBehindLink(std::string_view text) {
 }
 
 bool BeginsRowEnd(std::string_view line) { return HasAt(line, 1, "<td width"); }
-
-void AddGridRow(RowTarget& target, const std::string& keyword) {
-  target.grid.SetRowCount(target.grid.RowCount() + 1);
-  target.grid.SetCell(0, target.next_row, keyword);
-}
-
-// Completes the current row with its count and adds its text-list line.
-std::string CompleteRow(RowTarget& target, std::string_view count, const std::string& keyword) {
-  std::string aligned = AlignCount(count);
-  target.grid.SetCell(1, target.next_row, aligned);
-  ++target.next_row;
-  std::string list_line = aligned;
-  list_line += kRowSeparator;
-  list_line += keyword;
-  target.list.Append(list_line);
-  return aligned;
-}
 
 // The target of the link whose "a href" starts at `link` (0-based): from
 // behind 'a href="' up to the first '">'. `resume` is where the search for
@@ -112,9 +93,9 @@ std::string AlignCount(std::string_view count) {
   return aligned;
 }
 
-TableEnd ReadResultTable(const TMemo& page, size_t first, RowTarget& target) {
+TableRows ReadResultTable(const TMemo& page, size_t first) {
+  TableRows table;
   std::string keyword = Utf8ToCp1251(KeywordBehindLink(page.Line(first)));
-  AddGridRow(target, keyword);
 
   // Each row line carries the count of the keyword above it and the next
   // keyword; the last one carries the last count and the paging links. A
@@ -123,15 +104,13 @@ TableEnd ReadResultTable(const TMemo& page, size_t first, RowTarget& target) {
   size_t current = first + 1;
   while (current < last_line && !BeginsRowEnd(page.Line(current + 1))) {
     const std::string rest = RestOfLine(page.Line(current), kCountColumn);
-    CompleteRow(target, TextBeforeTag(rest), keyword);
+    table.rows.push_back({std::move(keyword), AlignCount(TextBeforeTag(rest))});
     keyword = Utf8ToCp1251(KeywordBehindLink(rest));
-    AddGridRow(target, keyword);
     ++current;
   }
-  TableEnd end;
-  end.last_line_rest = RestOfLine(page.Line(current), kCountColumn);
-  end.last_count = CompleteRow(target, TextBeforeTag(end.last_line_rest), keyword);
-  return end;
+  table.last_line_rest = RestOfLine(page.Line(current), kCountColumn);
+  table.rows.push_back({std::move(keyword), AlignCount(TextBeforeTag(table.last_line_rest))});
+  return table;
 }
 
 std::optional<std::string> NextPageTarget(std::string_view last_line_rest) {
@@ -147,21 +126,36 @@ std::optional<std::string> NextPageTarget(std::string_view last_line_rest) {
   return target;
 }
 
-std::string ReadBroadTable(std::string_view line, RowTarget& target) {
+std::vector<ResultRow> ReadBroadTable(std::string_view line) {
+  std::vector<ResultRow> rows;
   std::string rest = BroadRest(line, 1);
-  std::string last_count;
   while (Pos("href", rest) > 0) {
     rest = BroadRest(rest, static_cast<long>(Pos("href", rest)) + 1);
     rest = BroadRest(rest, static_cast<long>(Pos(">", rest)) + 1);
     std::string keyword = TextBeforeTag(rest);
     if (!keyword.empty() && keyword[0] == '*') keyword = Copy(keyword, 2, kBroadKeywordCap);
     rest = BroadRest(rest, static_cast<long>(Pos("<", rest)) + 1);
-    AddGridRow(target, keyword);
     rest = BroadRest(rest, static_cast<long>(Pos("right", rest)) + 1);
     rest = BroadRest(rest, static_cast<long>(Pos(">", rest)) + 1);
-    last_count = CompleteRow(target, TextBeforeTag(rest), keyword);
+    rows.push_back({std::move(keyword), AlignCount(TextBeforeTag(rest))});
   }
-  return last_count;
+  return rows;
+}
+
+ResultPage ReadResultPage(const TMemo& page, TableKind kind) {
+  static constexpr bool (*kTableLine[])(std::string_view) = {IsGetTableLine, IsDeepTableLine, IsBroadTableLine};
+  ResultPage result;
+  const std::optional<size_t> first = FindTableLine(page, kTableLine[static_cast<int>(kind)]);
+  if (!first) return result;
+  result.has_table = true;
+  if (kind == TableKind::kBroad) {
+    result.rows = ReadBroadTable(page.LineView(*first));
+    return result;
+  }
+  TableRows table = ReadResultTable(page, *first);
+  result.rows = std::move(table.rows);
+  result.next_target = NextPageTarget(table.last_line_rest);
+  return result;
 }
 
 }  // namespace kv

@@ -7,8 +7,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
-#include "app/controls.h"
 #include "app/memo.h"
 
 namespace kv {
@@ -30,24 +30,24 @@ std::optional<size_t> FindTableLine(const TMemo& page, bool (*is_table_line)(std
 // A count right-aligned by blanks to at least 7 characters.
 std::string AlignCount(std::string_view count);
 
-// Where the rows of one command go: grid rows from `next_row` on, and the
-// text list.
-struct RowTarget {
-  TStringGrid& grid;
-  TMemo& list;
-  int next_row;
+// One row of a result table: the keyword (Windows-1251) and its count,
+// aligned as the grid and the text list show it.
+struct ResultRow {
+  std::string keyword;
+  std::string count;
 };
 
-// What the row reader leaves for the paging decision.
-struct TableEnd {
-  std::string last_count;      // aligned
-  std::string last_line_rest;  // the last row line from character 19
+// The rows of a result table and the rest of its last row line from
+// character 19, which holds the last count and the paging links.
+struct TableRows {
+  std::vector<ResultRow> rows;
+  std::string last_line_rest;
 };
 
-// Reads the rows of the table that starts at line `first`, adding a grid
-// row and a text-list line per keyword. The rows end at the line before a
-// line that begins with "<td width", or at the page's last line.
-TableEnd ReadResultTable(const TMemo& page, size_t first, RowTarget& target);
+// Reads the rows of the table that starts at line `first`: one keyword per
+// row line. The rows end at the line before a line that begins with
+// "<td width", or at the page's last line.
+TableRows ReadResultTable(const TMemo& page, size_t first);
 
 // The target of the next-page link in the rest of the last row line (the
 // second link when there are two, the first being the previous page's),
@@ -55,8 +55,27 @@ TableEnd ReadResultTable(const TMemo& page, size_t first, RowTarget& target);
 // not a path on the service (it must begin with a single "/").
 std::optional<std::string> NextPageTarget(std::string_view last_line_rest);
 
-// Reads every row of the one-line table; the last aligned count (empty
-// when the line has no row).
-std::string ReadBroadTable(std::string_view line, RowTarget& target);
+// Every row of the one-line table.
+std::vector<ResultRow> ReadBroadTable(std::string_view line);
+
+// Which table a page is read for: the Get command's, the Deep command's
+// (the same table, found by its whole opening) or the Broad command's
+// one-line table.
+enum class TableKind { kGet, kDeep, kBroad };
+
+// What one result page holds, read without touching any control: whether
+// it has the table at all (a page without one is an answer too: no
+// keywords, a stale session, a block page), its rows, and the next page's
+// target (never for the one-line table).
+struct ResultPage {
+  bool has_table = false;
+  std::vector<ResultRow> rows;
+  std::optional<std::string> next_target;
+
+  // The last row's aligned count; empty without rows.
+  std::string LastCount() const { return rows.empty() ? std::string() : rows.back().count; }
+};
+
+ResultPage ReadResultPage(const TMemo& page, TableKind kind);
 
 }  // namespace kv

@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <string_view>
 
-#include "app/controls.h"
 #include "app/memo.h"
 #include "digging/page_readers.h"
 
@@ -14,17 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   page.SetText(text);
   (void)kv::HiddenFieldsQuery(page);
 
-  kv::TStringGrid grid;
-  kv::TMemo list;
-  kv::RowTarget target{grid, list, 1};
-  for (auto is_table_line : {kv::IsGetTableLine, kv::IsDeepTableLine}) {
-    if (auto first = kv::FindTableLine(page, is_table_line)) {
-      const kv::TableEnd end = kv::ReadResultTable(page, *first, target);
-      (void)kv::NextPageTarget(end.last_line_rest);
-    }
-  }
-  if (auto first = kv::FindTableLine(page, kv::IsBroadTableLine)) {
-    (void)kv::ReadBroadTable(page.Line(*first), target);
+  for (kv::TableKind kind : {kv::TableKind::kGet, kv::TableKind::kDeep, kv::TableKind::kBroad}) {
+    (void)kv::ReadResultPage(page, kind);
   }
   return 0;
 }

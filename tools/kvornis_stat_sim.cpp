@@ -29,11 +29,14 @@ using kv::statsim::SimOptions;
 // A dig of up to 999 pages, with its form page, must stay on one connection.
 constexpr size_t kKeepAliveMaxCount = 100000;
 constexpr time_t kKeepAliveSeconds = 30;
+constexpr size_t kServerThreads = 64;
 // How long a stop waits for open connections before the process just ends.
 constexpr auto kStopGrace = std::chrono::milliseconds(500);
 
 void Configure(httplib::Server& server, const kv::statsim::StatService& service, const SimOptions& options) {
-  server.Get(".*", [&service](const httplib::Request& request, httplib::Response& response) {
+  const auto latency = std::chrono::milliseconds(options.latency_ms);
+  server.Get(".*", [&service, latency](const httplib::Request& request, httplib::Response& response) {
+    if (latency.count() > 0) std::this_thread::sleep_for(latency);
     if (request.path == kv::statsim::kServicePath)
       service.Handle(request, response);
     else
@@ -52,6 +55,9 @@ void Configure(httplib::Server& server, const kv::statsim::StatService& service,
     int yes = 1;
     setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
   });
+  // Every kept-alive connection holds a thread of the pool while it is
+  // open, so the pool must outnumber the clients that dig in parallel.
+  server.new_task_queue = [] { return new httplib::ThreadPool(kServerThreads); };
   server.set_keep_alive_max_count(kKeepAliveMaxCount);
   server.set_keep_alive_timeout(kKeepAliveSeconds);
   if (options.log) {

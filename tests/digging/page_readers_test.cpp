@@ -77,43 +77,47 @@ TEST(ResultTableLines, MarkersAndTheLastLine) {
   EXPECT_EQ(FindTableLine(PageOf(""), IsGetTableLine), std::nullopt);
 }
 
-TEST(ResultTable, RowsCountsAndTheListLines) {
+// Rows as "KEYWORD|COUNT" lines, for comparing with one expectation.
+std::string RowsText(const std::vector<ResultRow>& rows) {
+  std::string text;
+  for (const ResultRow& row : rows) text += row.keyword + "|" + row.count + "\n";
+  return text;
+}
+
+TEST(ResultTable, RowsAndAlignedCounts) {
   const std::vector<PageRow> rows = {{"купить кот", "12345"}, {"кот", "987"}, {"\xff\xfe bad", "12345678"}};
   TMemo page = PageOf(ResultPage(rows, ""));
-  TStringGrid grid;
-  TMemo list;
-  list.Append("earlier line");
-  grid.SetRowCount(3);
-  RowTarget target{grid, list, 3};
-  const TableEnd end = ReadResultTable(page, *FindTableLine(page, IsGetTableLine), target);
-
-  EXPECT_EQ(grid.RowCount(), 6);
-  EXPECT_EQ(target.next_row, 6);
-  EXPECT_EQ(grid.Cell(0, 3), std::string("купить кот"_w1251));
-  EXPECT_EQ(grid.Cell(1, 3), "  12345");
-  EXPECT_EQ(grid.Cell(0, 4), std::string("кот"_w1251));
-  EXPECT_EQ(grid.Cell(1, 4), "    987");
-  EXPECT_EQ(grid.Cell(0, 5), "");  // not UTF-8
-  EXPECT_EQ(grid.Cell(1, 5), "12345678");
-  ASSERT_EQ(list.LineCount(), 4u);
-  EXPECT_EQ(list.Line(1), std::string("  12345   -   купить кот"_w1251));
-  EXPECT_EQ(list.Line(2), std::string("    987   -   кот"_w1251));
-  EXPECT_EQ(list.Line(3), "12345678   -   ");
-  EXPECT_EQ(end.last_count, "12345678");
+  const TableRows table = ReadResultTable(page, *FindTableLine(page, IsGetTableLine));
+  // A keyword that is not UTF-8 is read as empty.
+  EXPECT_EQ(RowsText(table.rows), std::string("купить кот|  12345\nкот|    987\n|12345678\n"_w1251));
 }
 
 TEST(ResultTable, TableRunningToThePageEndStopsAtTheLastLine) {
   // No "<td width" line follows: the page's last line is the last row line.
   std::string text = ResultTable({{"a", "30"}, {"b", "20"}, {"c", "10"}}, "");
   text.resize(text.find("<td width"));
-  TMemo page = PageOf(text);
-  TStringGrid grid;
-  TMemo list;
-  RowTarget target{grid, list, 1};
-  const TableEnd end = ReadResultTable(page, 0, target);
-  EXPECT_EQ(grid.RowCount(), 4);
-  EXPECT_EQ(list.Text(), "     30   -   a\r\n     20   -   b\r\n     10   -   c\r\n");
-  EXPECT_EQ(end.last_count, "     10");
+  const TableRows table = ReadResultTable(PageOf(text), 0);
+  EXPECT_EQ(RowsText(table.rows), "a|     30\nb|     20\nc|     10\n");
+}
+
+TEST(ResultPages, TableRowsAndNextPageByKind) {
+  const TMemo get_page = PageOf(ResultPage({{"a", "30"}, {"b", "20"}}, Link("/stat/p.pl?page=2&amp;x=1", "next")));
+  const kv::ResultPage get = ReadResultPage(get_page, TableKind::kGet);
+  EXPECT_TRUE(get.has_table);
+  EXPECT_EQ(RowsText(get.rows), "a|     30\nb|     20\n");
+  EXPECT_EQ(get.LastCount(), "     20");
+  EXPECT_EQ(get.next_target, std::optional<std::string>("/stat/p.pl?page=2&x=1"));
+
+  const kv::ResultPage none = ReadResultPage(PageOf("<html>captcha\r\n</html>\r\n"), TableKind::kGet);
+  EXPECT_FALSE(none.has_table);
+  EXPECT_TRUE(none.rows.empty());
+  EXPECT_EQ(none.LastCount(), "");
+
+  const kv::ResultPage broad =
+      ReadResultPage(PageOf("x\r\n" + BroadLine({{"one", "3"}, {"two", "2"}}) + "\r\nend"), TableKind::kBroad);
+  EXPECT_TRUE(broad.has_table);
+  EXPECT_EQ(RowsText(broad.rows), "one|      3\ntwo|      2\n");
+  EXPECT_EQ(broad.next_target, std::nullopt);
 }
 
 TEST(NextPage, LinkTargets) {
@@ -144,29 +148,17 @@ TEST(BroadTable, RowsFromOneLine) {
   struct Case {
     const char* name;
     std::string line;
-    std::vector<std::string> grid_keywords;
-    std::string list_text;
-    std::string last_count;
+    std::string rows;
   };
   const std::string long_word(120, 'w');
   const std::vector<Case> cases = {
-      {"three rows", BroadLine({{"one", "300"}, {"*two", "20"}, {"три", "1"}}), {"one", "two", "три"},
-       "    300   -   one\r\n     20   -   two\r\n      1   -   три\r\n", "      1"},
-      {"starred keyword cut to 99", BroadLine({{"*" + long_word, "5"}}), {long_word.substr(0, 99)},
-       "      5   -   " + long_word.substr(0, 99) + "\r\n", "      5"},
-      {"no href", "</tr><tr class=\"x\"><td>nothing</td>", {}, "", ""},
+      {"three rows", BroadLine({{"one", "300"}, {"*two", "20"}, {"три", "1"}}),
+       // The one-line table's keywords are taken as the page has them.
+       "one|    300\ntwo|     20\nтри|      1\n"},
+      {"starred keyword cut to 99", BroadLine({{"*" + long_word, "5"}}), long_word.substr(0, 99) + "|      5\n"},
+      {"no href", "</tr><tr class=\"x\"><td>nothing</td>", ""},
   };
-  for (const Case& c : cases) {
-    TStringGrid grid;
-    TMemo list;
-    RowTarget target{grid, list, 1};
-    EXPECT_EQ(ReadBroadTable(c.line, target), c.last_count) << c.name;
-    ASSERT_EQ(grid.RowCount(), static_cast<int>(c.grid_keywords.size()) + 1) << c.name;
-    for (size_t i = 0; i < c.grid_keywords.size(); ++i) {
-      EXPECT_EQ(grid.Cell(0, static_cast<int>(i) + 1), c.grid_keywords[i]) << c.name;
-    }
-    EXPECT_EQ(list.Text(), c.list_text) << c.name;
-  }
+  for (const Case& c : cases) EXPECT_EQ(RowsText(ReadBroadTable(c.line)), c.rows) << c.name;
 }
 
 }  // namespace

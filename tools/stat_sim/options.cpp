@@ -23,6 +23,8 @@ const char* const kUsage =
     "  --port N              port on 127.0.0.1 (default 0: a free one)\n"
     "  --pages N             result pages per query (default 5)\n"
     "  --top-count N         count of the first keyword, TOP above (default 100000)\n"
+    "  --latency MS          a pause of MS milliseconds before every response,\n"
+    "                        as a distant service would make it (default 0)\n"
     "  --tls-cert FILE       serve https with this certificate (PEM); needs\n"
     "  --tls-key FILE        the certificate's private key (PEM)\n"
     "  --log                 one line per request on stderr\n"
@@ -52,6 +54,7 @@ constexpr NumberOption kNumberOptions[] = {
     {"--top-count", 1, 2000000000, [](SimOptions& o, long v) { o.top_count = v; }},
     {"--blank-count", 1, kRowsPerPage, [](SimOptions& o, long v) { o.faults.blank_in_count_row = static_cast<int>(v); }},
     {"--close-mid-page", 1, 100000, [](SimOptions& o, long v) { o.close_mid_page = static_cast<int>(v); }},
+    {"--latency", 0, 600000, [](SimOptions& o, long v) { o.latency_ms = static_cast<int>(v); }},
 };
 
 struct TextOption {

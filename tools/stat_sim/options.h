@@ -18,6 +18,7 @@ struct SimOptions {
   FormPageShape form;
   ResultPageFaults faults;
   int close_mid_page = 0;  // 0: none
+  int latency_ms = 0;      // a pause before every response
   // Both set: https with this certificate and key (PEM files).
   std::string tls_cert;
   std::string tls_key;

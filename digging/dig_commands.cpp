@@ -5,16 +5,13 @@
 #include "base/exception.h"
 #include "base/int_conversion.h"
 #include "digging/form_main.h"
-#include "digging/keyword_encoder.h"
 #include "digging/page_readers.h"
+#include "digging/service_client.h"
 #include "http/http_client.h"
 
 namespace kv {
 
 namespace {
-
-constexpr std::string_view kFormPagePath = "/stat/wordsstat.pl?rpt=ppc&shw=1";
-constexpr std::string_view kBlankInQuery = "%20";
 
 // The Broad command reads one page into the rows below the header.
 constexpr int kBroadFirstRow = 1;
@@ -103,17 +100,13 @@ void TFormMain::ShowFinalStatus() {
 }
 
 std::string TFormMain::BuildQueryAddress() {
-  std::string address = service_url_ + std::string(kFormPagePath);
   {
     PageStream page;
-    FetchPage(address, page);
+    FetchPage(FormPageAddress(service_url_), page);
     StatusBar1.SetSimpleText("Связь установлена ..."_w1251);
     LoadPage(page);
   }
-  address += "&checkboxes=";
-  address += HiddenFieldsQuery(Memo1);
-  address += "&text=";
-  address += EncodeKeyword(EditKw.Text(), kBlankInQuery);
+  std::string address = QueryAddress(service_url_, Memo1, EditKw.Text());
   Memo1.Clear();
   return address;
 }

@@ -25,6 +25,9 @@ class TFormMain : public TFormMainModel {
 
   // The build's service address (the KVORNIS_SERVICE_URL cache variable).
   static std::string DefaultServiceUrl();
+  // The build's authorities for an https service (KVORNIS_SERVICE_CA);
+  // empty: the system's store.
+  static std::string DefaultServiceCa();
 
   const std::string& ServiceUrl() const { return service_url_; }
   TIdHTTP& IdHTTP1() { return *id_http1_; }

@@ -99,6 +99,30 @@ print(json.dumps({
             "\n");
 }
 
+// A sheet holds 1048576 rows with its header; the table goes on in a second
+// sheet that has the header again.
+TEST(TableExport, XlsxGoesOnInAFurtherSheetWhenOneIsFull) {
+  TempDir dir;
+  const std::string path = dir.File("big.xlsx");
+  constexpr std::int64_t kRowsInFirstSheet = 1048575;
+  auto writer = OpenTableWriter(path, ExportFormat::kXlsx, {"n"});
+  for (std::int64_t n = 1; n <= kRowsInFirstSheet + 2; ++n) writer->AddRow(std::vector<ExportCell>{n});
+  writer->Finish();
+  const std::string script = R"py(
+import json, sys, openpyxl
+book = openpyxl.load_workbook(sys.argv[1], read_only=True)
+first, second = book.worksheets
+print(json.dumps({
+    "sheets": book.sheetnames,
+    "first": first.calculate_dimension(),
+    "second": [[cell.value for cell in row] for row in second.iter_rows()],
+}, ensure_ascii=False))
+)py";
+  EXPECT_EQ(ReadWithPython(script, {path}),
+            R"j({"sheets": ["Лист1", "Лист2"], "first": "A1:A1048576", "second": [["n"], [1048576], [1048577]]})j"
+            "\n");
+}
+
 TEST(TableExport, CsvIsRfc4180WithEitherSeparator) {
   for (const char separator : {';', ','}) {
     SCOPED_TRACE(separator);

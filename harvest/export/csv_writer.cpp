@@ -1,0 +1,73 @@
+// CSV as RFC 4180 writes it, in UTF-8 with a byte-order mark (without one a
+// spreadsheet takes the bytes for the system's code page), with a chosen
+// field separator and CR LF line ends.
+
+#include <string>
+#include <string_view>
+#include <variant>
+
+#include "base/cp1251.h"
+#include "harvest/export/table_writers.h"
+
+namespace kv::export_detail {
+namespace {
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+class CsvWriter final : public TableWriter {
+ public:
+  CsvWriter(const std::string& path, const std::vector<std::string>& header, char separator)
+      : output_(path), separator_(separator) {
+    output_.Buffer() += kByteOrderMark;
+    for (size_t i = 0; i < header.size(); ++i) {
+      if (i > 0) output_.Buffer() += separator_;
+      AppendText(header[i]);
+    }
+    output_.Buffer() += "\r\n";
+  }
+
+  void AddRow(std::span<const ExportCell> cells) override {
+    std::string& out = output_.Buffer();
+    for (size_t i = 0; i < cells.size(); ++i) {
+      if (i > 0) out += separator_;
+      if (const auto* number = std::get_if<std::int64_t>(&cells[i])) AppendDecimal(out, *number);
+      if (const auto* text = std::get_if<std::string_view>(&cells[i])) AppendText(*text);
+    }
+    out += "\r\n";
+    output_.FlushIfFull();
+  }
+
+  void Finish() override { output_.Commit(); }
+
+ private:
+  // RFC 4180: a field holding the separator, a quote or a line break is
+  // quoted, and its quotes doubled. The bytes looked for are ASCII, so they
+  // are found alike before and after the conversion.
+  void AppendText(std::string_view cp1251) {
+    std::string& out = output_.Buffer();
+    const std::string utf8 = Cp1251ToUtf8(cp1251);
+    const char specials[] = {separator_, '"', '\r', '\n'};
+    if (utf8.find_first_of(std::string_view(specials, sizeof specials)) == std::string::npos) {
+      out += utf8;
+      return;
+    }
+    out += '"';
+    for (char c : utf8) {
+      if (c == '"') out += '"';
+      out += c;
+    }
+    out += '"';
+  }
+
+  BufferedReplacement output_;
+  char separator_;
+};
+
+}  // namespace
+
+std::unique_ptr<TableWriter> OpenCsvWriter(const std::string& path, const std::vector<std::string>& header,
+                                           char separator) {
+  return std::make_unique<CsvWriter>(path, header, separator);
+}
+
+}  // namespace kv::export_detail

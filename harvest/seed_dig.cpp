@@ -1,0 +1,73 @@
+#include "harvest/seed_dig.h"
+
+#include "digging/form_main.h"
+#include "app/memo.h"
+#include "base/int_conversion.h"
+#include "base/stream.h"
+#include "digging/page_readers.h"
+#include "digging/service_client.h"
+#include "http/http_client.h"
+#include "net/io_handler_ssl.h"
+
+namespace kv::harvest {
+
+namespace {
+
+constexpr std::string_view kPageTooLarge = "Text exceeds memo capacity";
+
+// The page at `url` as the page text holds it. A page larger than the page
+// text can hold fails, as it does for the Get command.
+TMemo FetchPage(TIdHTTP& http, const std::string& url) {
+  MemoryStream body(kPageTextCapacity, std::string(kPageTooLarge));
+  http.Get(url, &body);
+  body.Seek(0, SeekOrigin::Beginning);
+  TMemo page(kPageTextCapacity);
+  page.LoadFromStream(body);
+  return page;
+}
+
+// An aligned count as a number; one that is no number fails as the Get
+// command's check of the last count fails.
+int64_t CountOf(const std::string& aligned) {
+  if (const std::optional<int64_t> count = TryStrToInt64(aligned)) return *count;
+  return StrToInt(aligned);
+}
+
+}  // namespace
+
+SeedDigger::SeedDigger(std::string service_url, const ClientSetup& setup)
+    : service_url_(std::move(service_url)),
+      tls_(std::make_unique<TIdSSLIOHandlerSocket>()),
+      http_(std::make_unique<TIdHTTP>()) {
+  ConfigureServiceClient(*http_, *tls_, TFormMain::DefaultServiceCa());
+  if (setup) setup(*http_, *tls_);
+}
+
+SeedDigger::~SeedDigger() = default;
+
+DigOutcome SeedDigger::Dig(std::string_view keyword, const DigSettings& settings,
+                           const std::function<void()>& on_page) {
+  DigOutcome outcome;
+  std::string address = QueryAddress(service_url_, FetchPage(*http_, FormPageAddress(service_url_)), keyword);
+  while (!address.empty()) {
+    TMemo page = FetchPage(*http_, address);
+    ++outcome.pages;
+    if (on_page) on_page();
+    ResultPage result = ReadResultPage(page, TableKind::kGet);
+    if (!result.has_table) {
+      outcome.ended_without_table = true;
+      outcome.page_without_table = page.Text();
+      break;
+    }
+    int64_t last_count = 0;
+    for (ResultRow& row : result.rows) {
+      last_count = CountOf(row.count);
+      outcome.keywords.push_back({std::move(row.keyword), last_count});
+    }
+    if (last_count < settings.minimum_count || outcome.pages == settings.page_limit) break;
+    address = result.next_target ? service_url_ + *result.next_target : std::string();
+  }
+  return outcome;
+}
+
+}  // namespace kv::harvest

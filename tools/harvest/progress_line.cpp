@@ -1,0 +1,107 @@
+#include "tools/harvest/progress_line.h"
+
+#include <unistd.h>
+
+#include <cinttypes>
+
+namespace kv::tools {
+
+namespace {
+
+constexpr auto kTerminalPeriod = std::chrono::milliseconds(250);
+constexpr auto kLogPeriod = std::chrono::seconds(10);
+
+std::string Duration(double seconds) {
+  const auto total = static_cast<int64_t>(seconds + 0.5);
+  char text[48];
+  if (total >= 3600)
+    std::snprintf(text, sizeof text, "%" PRId64 "h%02" PRId64 "m", total / 3600, total / 60 % 60);
+  else if (total >= 60)
+    std::snprintf(text, sizeof text, "%" PRId64 "m%02" PRId64 "s", total / 60, total % 60);
+  else
+    std::snprintf(text, sizeof text, "%" PRId64 "s", total);
+  return text;
+}
+
+}  // namespace
+
+std::string ProgressText(const harvest::HarvestProgress& progress, double elapsed_seconds) {
+  const harvest::SeedCounts& seeds = progress.seeds;
+  const double pages_per_second = elapsed_seconds > 0 ? static_cast<double>(progress.pages) / elapsed_seconds : 0;
+  char text[256];
+  std::snprintf(text, sizeof text,
+                "seeds %" PRId64 " done / %" PRId64 " queued / %" PRId64 " failed, %" PRId64
+                " keywords, %.1f pages/s, ETA ",
+                seeds.done, seeds.queued, seeds.failed, seeds.results, pages_per_second);
+  std::string line = text;
+  if (seeds.queued == 0)
+    line += "0s";
+  else if (progress.seeds_dug == 0 || elapsed_seconds <= 0)
+    line += "--";
+  else
+    line += Duration(static_cast<double>(seeds.queued) * elapsed_seconds / static_cast<double>(progress.seeds_dug));
+  return line;
+}
+
+ProgressReporter::ProgressReporter(std::FILE* out, std::function<harvest::HarvestProgress()> figures)
+    : out_(out), figures_(std::move(figures)), terminal_(isatty(fileno(out)) != 0) {
+  thread_ = std::thread([this] {
+    std::unique_lock<std::mutex> lock(lock_);
+    while (!wake_.wait_for(lock, terminal_ ? kTerminalPeriod : kLogPeriod, [this] { return finished_; })) {
+      // The figures are read without the lock: a run that is being
+      // abandoned keeps them locked for good, and the summary must still
+      // be printed.
+      lock.unlock();
+      const std::string line = ProgressText(figures_(), ElapsedSeconds());
+      lock.lock();
+      if (!finished_) Show(line);
+    }
+  });
+}
+
+ProgressReporter::~ProgressReporter() {
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    finished_ = true;
+  }
+  wake_.notify_all();
+  if (thread_.joinable()) thread_.join();
+}
+
+double ProgressReporter::ElapsedSeconds() const {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+}
+
+void ProgressReporter::Show(const std::string& line) {
+  if (terminal_) {
+    // Back to the line's start, the new text, and the rest of the old one
+    // cleared.
+    std::fprintf(out_, "\r%s\x1b[K", line.c_str());
+    line_shown_ = true;
+  } else {
+    std::fprintf(out_, "%s\n", line.c_str());
+  }
+  std::fflush(out_);
+}
+
+void ProgressReporter::PrintLine(const std::string& line) {
+  std::lock_guard<std::mutex> guard(lock_);
+  if (line_shown_) std::fputs("\r\x1b[K", out_);
+  line_shown_ = false;
+  std::fprintf(out_, "%s\n", line.c_str());
+  std::fflush(out_);
+}
+
+void ProgressReporter::Finish(const std::string& summary) {
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    finished_ = true;
+    if (line_shown_) std::fputs("\r\x1b[K", out_);
+    line_shown_ = false;
+    std::fprintf(out_, "%s\n", summary.c_str());
+    std::fflush(out_);
+  }
+  wake_.notify_all();
+}
+
+}  // namespace kv::tools

@@ -1,0 +1,203 @@
+// kvornis-harvest: digs many seed keywords to a depth with parallel
+// workers, keeping the queue and the keywords found in a project file, and
+// exports what it found.
+
+#include <pthread.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <span>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "base/cp1251.h"
+#include "base/exception.h"
+#include "digging/form_main.h"
+#include "harvest/export/table_export.h"
+#include "harvest/harvest_run.h"
+#include "harvest/minus_words.h"
+#include "harvest/run_lock.h"
+#include "harvest/sqlite_store.h"
+#include "harvest/word_file.h"
+#include "http/http_client.h"
+#include "tools/harvest/harvest_options.h"
+#include "tools/harvest/progress_line.h"
+
+namespace {
+
+using namespace kv::harvest;
+using kv::tools::HarvestArguments;
+using kv::operator""_w1251;
+
+constexpr int kExitFailure = 1;
+
+std::string Shown(const std::string& cp1251) { return kv::Cp1251ToUtf8(cp1251); }
+
+int Add(const HarvestArguments& arguments) {
+  const std::vector<std::string> phrases = ReadWordFile(arguments.file);
+  std::unique_ptr<ProjectStore> store = OpenSqliteProject(arguments.project, ProjectOpening::kCreateIfMissing);
+  const MinusWords minus(store->MinusWordList());
+  std::vector<QueuedSeed> seeds;
+  size_t minus_matches = 0;
+  for (const std::string& phrase : phrases) {
+    if (minus.Matches(phrase))
+      ++minus_matches;
+    else
+      seeds.push_back({phrase, 0, arguments.settings});
+  }
+  const int64_t queued = store->QueueSeeds(seeds);
+  std::cout << queued << " seeds queued, " << (static_cast<int64_t>(seeds.size()) - queued) << " known before";
+  if (minus_matches > 0) std::cout << ", " << minus_matches << " left out for their minus words";
+  std::cout << '\n';
+  return 0;
+}
+
+int Minus(const HarvestArguments& arguments) {
+  const std::vector<std::string> words = ReadWordFile(arguments.file);
+  std::unique_ptr<ProjectStore> store = OpenSqliteProject(arguments.project, ProjectOpening::kExisting);
+  const int64_t added = store->AddMinusWords(words);
+  const MinusWords minus(store->MinusWordList());
+  const int64_t dropped = store->DropQueuedSeeds([&](const std::string& keyword) { return minus.Matches(keyword); });
+  std::cout << added << " minus words added, " << dropped << " queued seeds dropped\n";
+  return 0;
+}
+
+int Status(const HarvestArguments& arguments) {
+  std::unique_ptr<ProjectStore> store = OpenSqliteProject(arguments.project, ProjectOpening::kExisting);
+  const SeedCounts counts = store->Counts();
+  std::cout << "seeds: " << counts.done << " done, " << counts.queued << " queued, " << counts.failed << " failed\n"
+            << "keywords: " << counts.results << '\n'
+            << "minus words: " << store->MinusWordList().size() << '\n';
+  const std::vector<FailedSeed> failed = store->FailedSeeds();
+  if (!failed.empty()) std::cout << "failed seeds (run --retry-failed queues them again):\n";
+  for (const FailedSeed& seed : failed) {
+    std::cout << "  " << Shown(seed.keyword) << ": " << seed.error << " (" << seed.attempts << " attempts)\n";
+  }
+  return 0;
+}
+
+int Export(const HarvestArguments& arguments) {
+  const std::optional<kv::ExportFormat> format = kv::ExportFormatOf(arguments.file);
+  if (!format) {
+    std::cerr << "kvornis-harvest: " << arguments.file << ": the export's name must end in .xlsx, .csv or .txt\n";
+    return 2;
+  }
+  std::unique_ptr<ProjectStore> store = OpenSqliteProject(arguments.project, ProjectOpening::kExisting);
+  const MinusWords minus(store->MinusWordList());
+  std::vector<std::string> header = {std::string("Кейворд"_w1251), std::string("Всего запросов"_w1251),
+                                     std::string("Сид"_w1251), std::string("Глубина"_w1251)};
+  kv::ExportOptions options;
+  options.csv_separator = arguments.separator;
+  options.text_count_column = 1;
+  options.text_keyword_column = 0;
+  std::unique_ptr<kv::TableWriter> writer = kv::OpenTableWriter(arguments.file, *format, std::move(header), options);
+  int64_t rows = 0;
+  store->ForEachResult(arguments.export_minimum, [&](const ResultRecord& result) {
+    // Words added after the keywords were kept still leave them out.
+    if (minus.Matches(result.keyword)) return;
+    const kv::ExportCell cells[] = {std::string_view(result.keyword), result.count, std::string_view(result.seed),
+                                    static_cast<int64_t>(result.depth)};
+    writer->AddRow(cells);
+    ++rows;
+  });
+  writer->Finish();
+  std::cout << rows << " keywords written to " << arguments.file << '\n';
+  return 0;
+}
+
+// SIGINT and SIGTERM end a run at once: no new seed is taken, what is
+// being committed is committed, and the seeds in flight stay queued.
+class StopSignals {
+ public:
+  // Blocks both signals in this thread and every thread started after.
+  StopSignals() {
+    sigemptyset(&set_);
+    sigaddset(&set_, SIGINT);
+    sigaddset(&set_, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &set_, nullptr);
+  }
+  // Runs `on_stop` with the signal's number on a thread of its own.
+  template <typename OnStop>
+  void Watch(OnStop on_stop) {
+    std::thread([set = set_, on_stop] {
+      int signal_number = 0;
+      if (sigwait(&set, &signal_number) == 0) on_stop(signal_number);
+    }).detach();
+  }
+
+ private:
+  sigset_t set_;
+};
+
+int Run(const HarvestArguments& arguments, StopSignals& stop_signals) {
+  const ProjectRunLock run_lock(arguments.project);
+  std::unique_ptr<ProjectStore> store = OpenSqliteProject(arguments.project, ProjectOpening::kExisting);
+  if (arguments.retry_failed) store->RequeueFailed();
+
+  HarvestOptions options;
+  options.workers = arguments.workers;
+  options.service_url = arguments.service_url.empty() ? kv::TFormMain::DefaultServiceUrl() : arguments.service_url;
+  options.client_setup = [&arguments](kv::TIdHTTP& http, kv::TIdSSLIOHandlerSocket& tls) {
+    kv::tools::ApplyTransportOptions(arguments.transport, http, tls);
+    http.ReadTimeout = arguments.timeout_ms;
+  };
+  Harvest harvest(*store, options);
+
+  std::unique_ptr<kv::tools::ProgressReporter> reporter;
+  if (!arguments.quiet)
+    reporter = std::make_unique<kv::tools::ProgressReporter>(stderr, [&harvest] { return harvest.Progress(); });
+  auto print = [&reporter](const std::string& line) {
+    if (reporter)
+      reporter->PrintLine(line);
+    else
+      std::fprintf(stderr, "%s\n", line.c_str());
+  };
+  int64_t failed = 0;
+  harvest.OnFailure = [&](const std::string& keyword, const std::string& error, bool final) {
+    failed += final ? 1 : 0;
+    print("kvornis-harvest: \"" + Shown(keyword) + "\": " + error + (final ? " (failed)" : " (will retry)"));
+  };
+  auto summary = [&](const char* how, const HarvestProgress& progress) {
+    const double elapsed = reporter ? reporter->ElapsedSeconds() : 0;
+    return std::string(how) + ": " + kv::tools::ProgressText(progress, elapsed);
+  };
+  stop_signals.Watch([&](int signal_number) {
+    const HarvestProgress progress = harvest.Abandon();
+    if (reporter) reporter->Finish(summary(signal_number == SIGINT ? "stopped (SIGINT)" : "stopped (SIGTERM)", progress));
+    std::fflush(nullptr);
+    _exit(128 + signal_number);
+  });
+
+  harvest.Run();
+  if (reporter) reporter->Finish(summary("finished", harvest.Progress()));
+  return failed > 0 ? kExitFailure : 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  HarvestArguments arguments;
+  switch (kv::tools::ParseHarvestArguments(argc, argv, arguments, std::cerr)) {
+    case kv::tools::ParseVerdict::kHelp: std::cout << kv::tools::kHarvestUsage; return 0;
+    case kv::tools::ParseVerdict::kVersion: std::cout << "kvornis-harvest " KVORNIS_VERSION "\n"; return 0;
+    case kv::tools::ParseVerdict::kBad: return 2;
+    case kv::tools::ParseVerdict::kRun: break;
+  }
+  StopSignals stop_signals;  // before any thread starts
+  try {
+    switch (arguments.command) {
+      case kv::tools::HarvestCommand::kAdd: return Add(arguments);
+      case kv::tools::HarvestCommand::kMinus: return Minus(arguments);
+      case kv::tools::HarvestCommand::kRun: return Run(arguments, stop_signals);
+      case kv::tools::HarvestCommand::kStatus: return Status(arguments);
+      case kv::tools::HarvestCommand::kExport: return Export(arguments);
+    }
+  } catch (const std::exception& failure) {
+    std::cerr << "kvornis-harvest: " << failure.what() << '\n';
+  }
+  return kExitFailure;
+}

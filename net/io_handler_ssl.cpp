@@ -146,7 +146,8 @@ void TIdSSLIOHandlerSocket::PrepareTls() {
 
 void TIdSSLIOHandlerSocket::OpenTlsLayer() {
   if (ssl_socket_ || context_ == nullptr) return;
-  if (VerifyPeerCertificate) context_->UseSystemStore();
+  const bool verifies_peer = context_->ClientVerifiesPeer();
+  if (verifies_peer) context_->UseSystemStore();
   ssl_socket_ = std::make_unique<TIdSSLSocket>(*this, *context_);
   SSL* ssl = ssl_socket_->Handle();
   if (ssl == nullptr) return;
@@ -154,7 +155,7 @@ void TIdSSLIOHandlerSocket::OpenTlsLayer() {
 
   const std::string host = PeerHostName();
   const bool is_address = TIdStack::IsDottedAddress(host);
-  if (VerifyPeerCertificate && !host.empty()) {
+  if (verifies_peer && !host.empty()) {
     // The certificate must name the host of the URL: a name among its DNS
     // entries, an address among its IP entries.
     if (is_address)

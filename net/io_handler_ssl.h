@@ -64,7 +64,8 @@ class TIdSSLIOHandlerSocket : public TIdIOHandlerSocket {
   TIdNotifyEvent OnBeforeHandshake;
   // A client checks the peer's certificate chain (against RootCertFile, or
   // the system's store without one) and that it names the peer host.
-  // False: no checks at all.
+  // False: no checks at all, unless the options' VerifyMode asks for
+  // sslvrfPeer, which makes the same whole check.
   bool VerifyPeerCertificate = true;
 
   bool ClearText() const { return clear_text_; }

@@ -197,7 +197,7 @@ void TIdSSLContext::BuildContext(TlsSide side) {
     throw EIdOSSLSettingCipherError();
 
   int verify_mode = static_cast<int>(Options.VerifyMode & 7u);
-  if (side == TlsSide::Client && VerifyPeerCertificate) verify_mode |= SSL_VERIFY_PEER;
+  if (side == TlsSide::Client && ClientVerifiesPeer()) verify_mode |= SSL_VERIFY_PEER;
   if (verify_mode != 0) {
     SSL_CTX_set_verify(context_, verify_mode, WantsVerifyCallback ? VerifyCallback : nullptr);
     if (Options.VerifyDepth > 0) SSL_CTX_set_verify_depth(context_, Options.VerifyDepth);

@@ -6,7 +6,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <functional>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -132,14 +134,46 @@ TEST(TlsTransport, ClientRefusesWhatItCannotTrust) {
        refused},
       {"root file missing", [&](Client& c) { c.tls.SSLOptions().RootCertFile = certificates.ca_file() + ".gone"; },
        "EIdOSSLLoadingRootCertError: Could not load root certificate."},
+      // Peer verification asked for by the verify mode alone is the same
+      // whole check: the system's store (here the test CA, through the
+      // library's variable for it) and the host name.
+      {"verify mode alone: the system's store",
+       [&](Client& c) {
+         c.tls.VerifyPeerCertificate = false;
+         c.tls.SSLOptions().VerifyMode = sslvrfPeer;
+         ::setenv("SSL_CERT_FILE", certificates.ca_file().c_str(), 1);
+       },
+       ""},
+      {"verify mode alone: not in the system's store",
+       [](Client& c) {
+         c.tls.VerifyPeerCertificate = false;
+         c.tls.SSLOptions().VerifyMode = sslvrfPeer;
+       },
+       refused},
+      {"verify mode alone: another host name",
+       [&](Client& c) {
+         c.tls.VerifyPeerCertificate = false;
+         c.tls.SSLOptions().VerifyMode = sslvrfPeer;
+         c.tls.SSLOptions().RootCertFile = certificates.ca_file();
+         c.tls.SetPeerHostName("other.example");
+       },
+       refused},
   };
+  const char* outer_cert_file = std::getenv("SSL_CERT_FILE");
+  const std::optional<std::string> saved_cert_file =
+      outer_cert_file != nullptr ? std::optional<std::string>(outer_cert_file) : std::nullopt;
   for (const Case& c : cases) {
     TlsServer server(certificates, "ok\n");
     Client client(server.Port());
     c.setup(client);
     const std::string failure = FailureOf([&] { client.tcp.Connect(); });
+    if (saved_cert_file)
+      ::setenv("SSL_CERT_FILE", saved_cert_file->c_str(), 1);
+    else
+      ::unsetenv("SSL_CERT_FILE");
     if (c.failure.empty()) {
       EXPECT_EQ(failure, "no exception") << c.name;
+      if (!client.tcp.Connected()) continue;
       client.tcp.WriteLine("hi");
       EXPECT_EQ(client.tcp.ReadLn(), "ok") << c.name;
     } else {

@@ -157,11 +157,15 @@ void TIdSSLIOHandlerSocket::OpenTlsLayer() {
   const bool is_address = TIdStack::IsDottedAddress(host);
   if (verifies_peer && !host.empty()) {
     // The certificate must name the host of the URL: a name among its DNS
-    // entries, an address among its IP entries.
-    if (is_address)
+    // entries, an address among its IP entries. A wildcard stands for one
+    // whole label only ("*.example.org", never "f*.example.org"), as
+    // browsers and curl take it.
+    if (is_address) {
       X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl), host.c_str());
-    else
+    } else {
+      SSL_set_hostflags(ssl, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
       SSL_set1_host(ssl, host.c_str());
+    }
   }
   if (!is_address && !host.empty()) SSL_set_tlsext_host_name(ssl, host.c_str());
 

@@ -183,6 +183,33 @@ TEST(TlsTransport, ClientRefusesWhatItCannotTrust) {
   }
 }
 
+TEST(TlsTransport, AWildcardStandsForAWholeLabelOnly) {
+  // As browsers and curl do, a wildcard within a label ("f*") is refused.
+  // The library takes a wildcard only with two labels after it, hence the
+  // names one level down.
+  const struct {
+    const char* names;
+    bool accepted;
+  } cases[] = {
+      {"DNS:*.kvornis.example", true},
+      {"DNS:f*.kvornis.example", false},
+      {"DNS:*o.kvornis.example", false},
+      {"DNS:f*o.kvornis.example", false},
+  };
+  for (const auto& c : cases) {
+    const Certificates certificates(c.names);
+    TlsServer server(certificates, "ok\n");
+    Client client(server.Port());
+    client.tls.SSLOptions().RootCertFile = certificates.ca_file();
+    client.tls.SetPeerHostName("foo.kvornis.example");
+    const std::string failure = FailureOf([&] { client.tcp.Connect(); });
+    if (c.accepted)
+      EXPECT_EQ(failure, "no exception") << c.names;
+    else
+      EXPECT_NE(failure.find("certificate verify failed"), std::string::npos) << c.names << ": " << failure;
+  }
+}
+
 TEST(TlsTransport, AnEncryptedKeyOpensWithThePasswordTheHandlerGives) {
   const Certificates certificates("IP:127.0.0.1");
   const std::string refused = "EIdOSSLLoadingKeyError: Could not load key, check password.";

@@ -168,7 +168,10 @@ void TIdSSLContext::BuildContext(TlsSide side) {
   const SSL_METHOD* method = ChooseMethod(Options.Method, Options.Mode);
   context_ = SSL_CTX_new(method);
   if (context_ == nullptr) throw EIdOSSLCreatingContextError();
-  SSL_CTX_set_min_proto_version(context_, TLS1_2_VERSION);
+  // TLS 1.2 is the floor, but the system's policy (applied as the context
+  // is made) may ask for more; 0 stands for the lowest the library knows.
+  const long configured_minimum = SSL_CTX_get_min_proto_version(context_);
+  if (configured_minimum < TLS1_2_VERSION) SSL_CTX_set_min_proto_version(context_, TLS1_2_VERSION);
   // A peer that closes without saying goodbye has still closed: bodies
   // that run until the close rely on it.
   SSL_CTX_set_options(context_, SSL_OP_IGNORE_UNEXPECTED_EOF);

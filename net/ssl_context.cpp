@@ -82,14 +82,16 @@ int VerifyCallback(int preverify_ok, X509_STORE_CTX* store) {
   return preverify_ok == 1 && within_depth && accepted_by_owner ? 1 : 0;
 }
 
-// The socket under the library: plain receives and sends, the sends with
-// MSG_NOSIGNAL, so that writing to a peer that has gone raises an error
-// instead of killing the process.
+// The socket under the library: receives and sends that never wait, so that
+// the transport does every wait itself, within the connection's limits (the
+// socket stays blocking for clear text); the sends with MSG_NOSIGNAL, so that
+// writing to a peer that has gone raises an error instead of killing the
+// process.
 int SocketWrite(BIO* bio, const char* data, int length) {
   const int socket = static_cast<int>(reinterpret_cast<intptr_t>(BIO_get_data(bio)));
   BIO_clear_retry_flags(bio);
   ssize_t sent;
-  do sent = ::send(socket, data, static_cast<size_t>(length), MSG_NOSIGNAL);
+  do sent = ::send(socket, data, static_cast<size_t>(length), MSG_NOSIGNAL | MSG_DONTWAIT);
   while (sent < 0 && errno == EINTR);
   if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) BIO_set_retry_write(bio);
   return static_cast<int>(sent);
@@ -99,7 +101,7 @@ int SocketRead(BIO* bio, char* data, int length) {
   const int socket = static_cast<int>(reinterpret_cast<intptr_t>(BIO_get_data(bio)));
   BIO_clear_retry_flags(bio);
   ssize_t received;
-  do received = ::recv(socket, data, static_cast<size_t>(length), 0);
+  do received = ::recv(socket, data, static_cast<size_t>(length), MSG_DONTWAIT);
   while (received < 0 && errno == EINTR);
   if (received < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) BIO_set_retry_read(bio);
   return static_cast<int>(received);

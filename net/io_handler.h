@@ -46,7 +46,10 @@ class TIdIOHandler : public TIdComponent {
   // wait would have been readable for; a wait without limit is what a
   // blocking receive does anyway; a wait that is a mere poll (timeout 0)
   // is what a receive that would block has just done. Transports that
-  // cannot tell leave every receive to the wait.
+  // cannot tell leave every receive to the wait. A transport whose receive
+  // may have to wait part-way (TLS, for the rest of a record) waits itself,
+  // each time within `timeout`, and answers kReceiveNothingYet when a wait
+  // runs out.
   virtual int ReceiveWithoutWait(void* /*buffer*/, int /*count*/, int /*timeout*/) { return kReceiveNeedsWait; }
   virtual int SendSome(const void* buffer, int count) = 0;
   // The socket error number (Id_WSAE...) behind the last ReceiveSome or

@@ -6,6 +6,7 @@
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
+#include <poll.h>
 
 #include <cerrno>
 
@@ -113,6 +114,51 @@ std::string TIdSSLIOHandlerSocket::PeerHostName() const {
   return peer_host_name_.empty() ? connect_host_ : peer_host_name_;
 }
 
+template <typename Call>
+bool TIdSSLIOHandlerSocket::CallUntilDone(Call&& call, int read_limit, int& result, int& reason) {
+  for (;;) {
+    SSL* ssl = ssl_socket_->Handle();
+    ERR_clear_error();
+    errno = 0;
+    result = call();
+    reason = result > 0 ? SSL_ERROR_NONE : SSL_get_error(ssl, result);
+    if (reason == SSL_ERROR_WANT_READ) {
+      // The plain transport's wait, which serves an anti-freeze; whatever
+      // that ran may have closed the transport, and the TLS layer with it.
+      if (!TIdIOHandlerSocket::WaitReadable(read_limit)) return false;
+      if (!ssl_socket_ || !IsTransportOpen()) throw EIdClosedSocket();
+    } else if (reason == SSL_ERROR_WANT_WRITE) {
+      pollfd entry{Binding()->Handle(), POLLOUT, 0};
+      while (::poll(&entry, 1, -1) == -1 && errno == EINTR) {
+      }
+    } else {
+      return true;
+    }
+  }
+}
+
+template <typename Call>
+int TIdSSLIOHandlerSocket::Transfer(Call&& call, int read_limit) {
+  int result = 0;
+  int reason = SSL_ERROR_NONE;
+  if (!CallUntilDone(call, read_limit, result, reason)) return kTlsTimedOut;
+  switch (reason) {
+    case SSL_ERROR_NONE:
+      return result;
+    case SSL_ERROR_ZERO_RETURN:
+      return 0;
+    case SSL_ERROR_SYSCALL:
+      if (errno == 0) return 0;  // the peer closed without a goodbye
+      last_error_ = SocketErrorFromErrno(errno);
+      ERR_clear_error();
+      return Id_SOCKET_ERROR;
+    default: {
+      const std::string why = TlsErrorReason();
+      throw EIdOpenSSLError("TLS failure" + (why.empty() ? std::string(".") : ": " + why));
+    }
+  }
+}
+
 void TIdSSLIOHandlerSocket::ConnectTransport(const std::string& host, int port, const std::string& bound_ip,
                                              int bound_port, int bound_port_min, int bound_port_max, int timeout) {
   connect_host_ = host;
@@ -128,7 +174,7 @@ void TIdSSLIOHandlerSocket::ConnectTransport(const std::string& host, int port, 
     // Without the library a transport in clear text still works.
     if (!clear_text_) throw;
   }
-  if (!clear_text_) OpenTlsLayer();
+  if (!clear_text_) OpenTlsLayer(timeout);
 }
 
 void TIdSSLIOHandlerSocket::PrepareTls() {
@@ -144,9 +190,10 @@ void TIdSSLIOHandlerSocket::PrepareTls() {
   context_ = own_context_.get();
 }
 
-void TIdSSLIOHandlerSocket::OpenTlsLayer() {
+void TIdSSLIOHandlerSocket::OpenTlsLayer(int connect_timeout) {
   if (ssl_socket_ || context_ == nullptr) return;
-  if (VerifyPeerCertificate) context_->UseSystemStore();
+  const bool verifies_peer = context_->ClientVerifiesPeer();
+  if (verifies_peer) context_->UseSystemStore();
   ssl_socket_ = std::make_unique<TIdSSLSocket>(*this, *context_);
   SSL* ssl = ssl_socket_->Handle();
   if (ssl == nullptr) return;
@@ -154,21 +201,36 @@ void TIdSSLIOHandlerSocket::OpenTlsLayer() {
 
   const std::string host = PeerHostName();
   const bool is_address = TIdStack::IsDottedAddress(host);
-  if (VerifyPeerCertificate && !host.empty()) {
+  if (verifies_peer && !host.empty()) {
     // The certificate must name the host of the URL: a name among its DNS
-    // entries, an address among its IP entries.
-    if (is_address)
+    // entries, an address among its IP entries. A wildcard stands for one
+    // whole label only ("*.example.org", never "f*.example.org"), as
+    // browsers and curl take it.
+    if (is_address) {
       X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl), host.c_str());
-    else
+    } else {
+      SSL_set_hostflags(ssl, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
       SSL_set1_host(ssl, host.c_str());
+    }
   }
   if (!is_address && !host.empty()) SSL_set_tlsext_host_name(ssl, host.c_str());
 
-  ERR_clear_error();
-  errno = 0;
-  const int result = SSL_connect(ssl);
+  // Each wait for the peer is a read, bounded by the read limit; without
+  // one, the connect's own limit stands in.
+  const bool read_limited = HandshakeTimeout > 0;
+  int wait_limit = IdTimeoutInfinite;
+  if (read_limited)
+    wait_limit = HandshakeTimeout;
+  else if (connect_timeout > 0)
+    wait_limit = connect_timeout;
+  int result = 0;
+  int reason = SSL_ERROR_NONE;
+  if (!CallUntilDone([ssl] { return SSL_connect(ssl); }, wait_limit, result, reason)) {
+    if (read_limited) throw EIdReadTimeout();
+    throw EIdConnectTimeout();
+  }
   if (result < 1) {
-    if (SSL_get_error(ssl, result) == SSL_ERROR_SYSCALL && errno != 0) {
+    if (reason == SSL_ERROR_SYSCALL && errno != 0) {
       const int code = SocketErrorFromErrno(errno);
       ERR_clear_error();
       GStack()->ThrowSocketError(code);
@@ -185,8 +247,10 @@ void TIdSSLIOHandlerSocket::AcceptTls(TIdSSLContext* shared_context) {
   SSL* ssl = ssl_socket_->Handle();
   if (ssl == nullptr) throw EIdOSSLAcceptError();
   ssl_socket_->Bind(Binding()->Handle());
-  ERR_clear_error();
-  if (SSL_accept(ssl) < 1) RaiseWithReason<EIdOSSLAcceptError>(ssl);
+  int result = 0;
+  int reason = SSL_ERROR_NONE;
+  CallUntilDone([ssl] { return SSL_accept(ssl); }, IdTimeoutInfinite, result, reason);
+  if (result < 1) RaiseWithReason<EIdOSSLAcceptError>(ssl);
   DoStatusInfo(TIdSSLCipher::Of(ssl).Text());
 }
 
@@ -219,59 +283,27 @@ bool TIdSSLIOHandlerSocket::WaitReadable(int timeout) {
   return TIdIOHandlerSocket::WaitReadable(timeout);
 }
 
-namespace {
-
-// One read or write through the library, made once more when the library
-// asks for it. Returns the bytes moved, 0 for a close, or -1 with `error`
-// set to the catalogue number of a failed system call.
-template <typename Call>
-int TlsTransfer(SSL* ssl, Call&& call, int& error) {
-  ERR_clear_error();
-  errno = 0;
-  int result = call();
-  int reason = result > 0 ? SSL_ERROR_NONE : SSL_get_error(ssl, result);
-  if (reason == SSL_ERROR_WANT_READ || reason == SSL_ERROR_WANT_WRITE) {
-    ERR_clear_error();
-    errno = 0;
-    result = call();
-    reason = result > 0 ? SSL_ERROR_NONE : SSL_get_error(ssl, result);
-  }
-  switch (reason) {
-    case SSL_ERROR_NONE:
-      return result;
-    case SSL_ERROR_ZERO_RETURN:
-      return 0;
-    case SSL_ERROR_SYSCALL:
-      if (errno == 0) return 0;  // the peer closed without a goodbye
-      error = SocketErrorFromErrno(errno);
-      ERR_clear_error();
-      return Id_SOCKET_ERROR;
-    default: {
-      const std::string why = TlsErrorReason();
-      throw EIdOpenSSLError("TLS failure" + (why.empty() ? std::string(".") : ": " + why));
-    }
-  }
-}
-
-}  // namespace
-
 int TIdSSLIOHandlerSocket::ReceiveSome(void* buffer, int count) {
   if (clear_text_ || !ssl_socket_ || ssl_socket_->Handle() == nullptr)
     return TIdIOHandlerSocket::ReceiveSome(buffer, count);
   if (!IsTransportOpen()) throw EIdClosedSocket();
   SSL* ssl = ssl_socket_->Handle();
-  return TlsTransfer(ssl, [&] { return SSL_read(ssl, buffer, count); }, last_error_);
+  // A blocking receive: no limit to the waits.
+  return Transfer([&] { return SSL_read(ssl, buffer, count); }, IdTimeoutInfinite);
 }
 
 int TIdSSLIOHandlerSocket::ReceiveWithoutWait(void* buffer, int count, int timeout) {
   if (clear_text_ || !ssl_socket_ || ssl_socket_->Handle() == nullptr)
     return TIdIOHandlerSocket::ReceiveWithoutWait(buffer, count, timeout);
-  if (!IsTransportOpen() || TIdAntiFreezeBase::AntiFreezeInUse()) return kReceiveNeedsWait;
-  // A record may lie partly on the socket, so the socket alone cannot say
-  // whether a read would block; only a wait without limit, or bytes the
-  // library already holds, let the read go first.
-  if (timeout == IdTimeoutInfinite || SSL_pending(ssl_socket_->Handle()) > 0) return ReceiveSome(buffer, count);
-  return kReceiveNeedsWait;
+  // A closed transport raises in the wait, as a plain one does.
+  if (!IsTransportOpen()) return kReceiveNeedsWait;
+  // The socket alone cannot say whether a read would have to wait: what is
+  // readable may be a record's beginning, or a message that carries no data
+  // (a TLS 1.3 session ticket). So the library reads first, and the
+  // transport waits for the socket whenever the library needs more.
+  SSL* ssl = ssl_socket_->Handle();
+  const int n = Transfer([&] { return SSL_read(ssl, buffer, count); }, timeout);
+  return n == kTlsTimedOut ? kReceiveNothingYet : n;
 }
 
 int TIdSSLIOHandlerSocket::SendSome(const void* buffer, int count) {
@@ -279,7 +311,12 @@ int TIdSSLIOHandlerSocket::SendSome(const void* buffer, int count) {
     return TIdIOHandlerSocket::SendSome(buffer, count);
   if (!IsTransportOpen()) throw EIdClosedSocket();
   SSL* ssl = ssl_socket_->Handle();
-  return TlsTransfer(ssl, [&] { return SSL_write(ssl, buffer, count); }, last_error_);
+  // A send waits for the peer's bytes only when the library must read to
+  // go on (a renegotiation, a key update); that wait is a read.
+  const int read_limit = HandshakeTimeout > 0 ? HandshakeTimeout : IdTimeoutInfinite;
+  const int n = Transfer([&] { return SSL_write(ssl, buffer, count); }, read_limit);
+  if (n == kTlsTimedOut) throw EIdReadTimeout();
+  return n;
 }
 
 int TIdSSLIOHandlerSocket::LastErrorCode() {

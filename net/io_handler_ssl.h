@@ -2,8 +2,11 @@
 // TLS over the socket transport, on OpenSSL. The transport connects as the
 // socket transport does (SOCKS included), then runs the TLS handshake unless
 // it is switched to clear text; receives and sends then go through the TLS
-// layer. The server side hands out such transports for accepted sockets,
-// sharing one server context.
+// layer. The library never blocks on the socket: whenever it needs the peer's
+// bytes the transport waits for them itself, within the connection's limits,
+// so that a peer that stalls in the handshake, after it or inside a record
+// ends in the timeout a plain read would raise. The server side hands out
+// such transports for accepted sockets, sharing one server context.
 #include <functional>
 #include <memory>
 #include <string>
@@ -64,7 +67,8 @@ class TIdSSLIOHandlerSocket : public TIdIOHandlerSocket {
   TIdNotifyEvent OnBeforeHandshake;
   // A client checks the peer's certificate chain (against RootCertFile, or
   // the system's store without one) and that it names the peer host.
-  // False: no checks at all.
+  // False: no checks at all, unless the options' VerifyMode asks for
+  // sslvrfPeer, which makes the same whole check.
   bool VerifyPeerCertificate = true;
 
   bool ClearText() const { return clear_text_; }
@@ -88,7 +92,11 @@ class TIdSSLIOHandlerSocket : public TIdIOHandlerSocket {
   // A client context built from the options and the handlers.
   void PrepareTls();
   // The handshake as a client; nothing when the TLS layer is already open.
-  void OpenTlsLayer();
+  // Each wait for the peer is a read: it lasts at most the read limit
+  // (HandshakeTimeout) and raises EIdReadTimeout; without a read limit, a
+  // connect limit (`connect_timeout` > 0) takes its place and raises
+  // EIdConnectTimeout.
+  void OpenTlsLayer(int connect_timeout = IdTimeoutInfinite);
 
   // Used by the context's callbacks.
   virtual void DoBeforeHandshake();
@@ -101,6 +109,18 @@ class TIdSSLIOHandlerSocket : public TIdIOHandlerSocket {
   // Accepted by a server handler: the server's context, then the handshake.
   void AcceptTls(TIdSSLContext* shared_context);
   std::string PeerHostName() const;
+  // Makes a library call again and again while it asks to wait, waiting on
+  // the socket in its stead: for the peer's bytes at most `read_limit` ms
+  // each time (IdTimeoutInfinite: without limit), for room to send without
+  // limit, as a plain send waits. False when a wait for the peer ran out;
+  // otherwise `result` is the call's and `reason` the library's for it.
+  template <typename Call>
+  bool CallUntilDone(Call&& call, int read_limit, int& result, int& reason);
+  // A receive or send through the library: the bytes moved, 0 for a close,
+  // -1 with last_error_ set for a failed system call, or kTlsTimedOut.
+  template <typename Call>
+  int Transfer(Call&& call, int read_limit);
+  static constexpr int kTlsTimedOut = -2;
 
   std::unique_ptr<TIdSSLOptions> options_;
   std::unique_ptr<TIdSSLContext> own_context_;

@@ -82,14 +82,16 @@ int VerifyCallback(int preverify_ok, X509_STORE_CTX* store) {
   return preverify_ok == 1 && within_depth && accepted_by_owner ? 1 : 0;
 }
 
-// The socket under the library: plain receives and sends, the sends with
-// MSG_NOSIGNAL, so that writing to a peer that has gone raises an error
-// instead of killing the process.
+// The socket under the library: receives and sends that never wait, so that
+// the transport does every wait itself, within the connection's limits (the
+// socket stays blocking for clear text); the sends with MSG_NOSIGNAL, so that
+// writing to a peer that has gone raises an error instead of killing the
+// process.
 int SocketWrite(BIO* bio, const char* data, int length) {
   const int socket = static_cast<int>(reinterpret_cast<intptr_t>(BIO_get_data(bio)));
   BIO_clear_retry_flags(bio);
   ssize_t sent;
-  do sent = ::send(socket, data, static_cast<size_t>(length), MSG_NOSIGNAL);
+  do sent = ::send(socket, data, static_cast<size_t>(length), MSG_NOSIGNAL | MSG_DONTWAIT);
   while (sent < 0 && errno == EINTR);
   if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) BIO_set_retry_write(bio);
   return static_cast<int>(sent);
@@ -99,7 +101,7 @@ int SocketRead(BIO* bio, char* data, int length) {
   const int socket = static_cast<int>(reinterpret_cast<intptr_t>(BIO_get_data(bio)));
   BIO_clear_retry_flags(bio);
   ssize_t received;
-  do received = ::recv(socket, data, static_cast<size_t>(length), 0);
+  do received = ::recv(socket, data, static_cast<size_t>(length), MSG_DONTWAIT);
   while (received < 0 && errno == EINTR);
   if (received < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) BIO_set_retry_read(bio);
   return static_cast<int>(received);
@@ -168,7 +170,10 @@ void TIdSSLContext::BuildContext(TlsSide side) {
   const SSL_METHOD* method = ChooseMethod(Options.Method, Options.Mode);
   context_ = SSL_CTX_new(method);
   if (context_ == nullptr) throw EIdOSSLCreatingContextError();
-  SSL_CTX_set_min_proto_version(context_, TLS1_2_VERSION);
+  // TLS 1.2 is the floor, but the system's policy (applied as the context
+  // is made) may ask for more; 0 stands for the lowest the library knows.
+  const long configured_minimum = SSL_CTX_get_min_proto_version(context_);
+  if (configured_minimum < TLS1_2_VERSION) SSL_CTX_set_min_proto_version(context_, TLS1_2_VERSION);
   // A peer that closes without saying goodbye has still closed: bodies
   // that run until the close rely on it.
   SSL_CTX_set_options(context_, SSL_OP_IGNORE_UNEXPECTED_EOF);
@@ -197,7 +202,7 @@ void TIdSSLContext::BuildContext(TlsSide side) {
     throw EIdOSSLSettingCipherError();
 
   int verify_mode = static_cast<int>(Options.VerifyMode & 7u);
-  if (side == TlsSide::Client && VerifyPeerCertificate) verify_mode |= SSL_VERIFY_PEER;
+  if (side == TlsSide::Client && ClientVerifiesPeer()) verify_mode |= SSL_VERIFY_PEER;
   if (verify_mode != 0) {
     SSL_CTX_set_verify(context_, verify_mode, WantsVerifyCallback ? VerifyCallback : nullptr);
     if (Options.VerifyDepth > 0) SSL_CTX_set_verify_depth(context_, Options.VerifyDepth);

@@ -29,6 +29,9 @@ class TIdSSLContext {
   bool WantsVerifyCallback = false;  // the owner has a verify handler
   bool WantsStatusCallback = false;  // the owner has a status handler
   bool VerifyPeerCertificate = true;  // a client checks the chain
+  // A client checks its peer (chain and host name) when either the flag or
+  // the verify mode asks for it.
+  bool ClientVerifiesPeer() const { return VerifyPeerCertificate || (Options.VerifyMode & sslvrfPeer) != 0; }
   // Asked for the key's password.
   std::function<void(std::string& password)> GetPassword;
 

@@ -8,8 +8,9 @@
 namespace kv {
 
 // Every value selects the version-flexible method of its mode with TLS 1.2
-// as the lowest version: the older methods are gone from the library and
-// the older versions are not safe. The values stay for stored settings.
+// as the lowest version (or a higher one the system's policy asks for): the
+// older methods are gone from the library and the older versions are not
+// safe. The values stay for stored settings.
 enum TIdSSLVersion { sslvSSLv2 = 0, sslvSSLv23 = 1, sslvSSLv3 = 2, sslvTLSv1 = 3 };
 enum TIdSSLMode { sslmUnassigned = 0, sslmClient = 1, sslmServer = 2, sslmBoth = 3 };
 // Bits of a verify-mode set; they equal the library's verify flags.

@@ -1,16 +1,14 @@
 // The TLS transport against the TLS server side of our own: the handshake,
 // bytes both ways, the status texts, what a client refuses to trust, and a
 // peer that closes without a goodbye.
-#include <openssl/evp.h>
-#include <openssl/pem.h>
 #include <openssl/ssl.h>
-#include <openssl/x509v3.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
+#include <cstdlib>
 #include <functional>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -23,72 +21,12 @@
 #include "net/ssl_exceptions.h"
 #include "net/tcp_client.h"
 #include "tests/net/stack_listener.h"
+#include "tests/net/test_certificates.h"
 #include "tests/support/failure_of.h"
-#include "tests/support/temp_dir.h"
 #include "tests/support/test_constants.h"
 
 namespace kv::test {
 namespace {
-
-// A CA and a server certificate it signed, written as PEM files.
-class Certificates {
- public:
-  explicit Certificates(const std::string& server_names) {
-    EVP_PKEY* ca_key = EVP_EC_gen("P-256");
-    EVP_PKEY* server_key = EVP_EC_gen("P-256");
-    X509* ca = Make(ca_key, ca_key, nullptr, "Kvornis Test CA", "CA:TRUE", "");
-    X509* server = Make(server_key, ca_key, ca, "Kvornis Test Server", "CA:FALSE", server_names);
-    Write(ca_file(), [&](FILE* f) { return PEM_write_X509(f, ca); });
-    Write(cert_file(), [&](FILE* f) { return PEM_write_X509(f, server); });
-    Write(key_file(), [&](FILE* f) { return PEM_write_PrivateKey(f, server_key, nullptr, nullptr, 0, nullptr, nullptr); });
-    Write(locked_key_file(), [&](FILE* f) {
-      return PEM_write_PrivateKey(f, server_key, EVP_aes_128_cbc(), nullptr, 0, nullptr, const_cast<char*>("right"));
-    });
-    X509_free(server);
-    X509_free(ca);
-    EVP_PKEY_free(server_key);
-    EVP_PKEY_free(ca_key);
-  }
-  std::string ca_file() const { return dir_.File("ca.pem"); }
-  std::string cert_file() const { return dir_.File("server.pem"); }
-  std::string key_file() const { return dir_.File("server.key"); }
-  std::string locked_key_file() const { return dir_.File("locked.key"); }  // password "right"
-
- private:
-  static X509* Make(EVP_PKEY* key, EVP_PKEY* signer, X509* issuer, const char* name, const char* constraints,
-                    const std::string& alt_names) {
-    static long serial = 1;
-    X509* cert = X509_new();
-    X509_set_version(cert, 2);
-    ASN1_INTEGER_set(X509_get_serialNumber(cert), serial++);
-    X509_gmtime_adj(X509_getm_notBefore(cert), -3600);
-    X509_gmtime_adj(X509_getm_notAfter(cert), 3600);
-    X509_set_pubkey(cert, key);
-    X509_NAME* subject = X509_get_subject_name(cert);
-    X509_NAME_add_entry_by_txt(subject, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>(name), -1, -1, 0);
-    X509_set_issuer_name(cert, issuer != nullptr ? X509_get_subject_name(issuer) : subject);
-    X509V3_CTX ctx;
-    X509V3_set_ctx(&ctx, issuer != nullptr ? issuer : cert, cert, nullptr, nullptr, 0);
-    auto add = [&](int nid, const std::string& value) {
-      if (value.empty()) return;
-      X509_EXTENSION* extension = X509V3_EXT_conf_nid(nullptr, &ctx, nid, value.c_str());
-      X509_add_ext(cert, extension, -1);
-      X509_EXTENSION_free(extension);
-    };
-    add(NID_basic_constraints, constraints);
-    add(NID_subject_alt_name, alt_names);
-    X509_sign(cert, signer, EVP_sha256());
-    return cert;
-  }
-  static void Write(const std::string& path, const std::function<int(FILE*)>& write) {
-    FILE* f = std::fopen(path.c_str(), "w");
-    ASSERT_NE(f, nullptr);
-    ASSERT_EQ(write(f), 1);
-    std::fclose(f);
-  }
-
-  TempDir dir_;
-};
 
 // Accepts one TLS connection, answers one line with another, then closes
 // (with the TLS goodbye, or without it when `abrupt`).
@@ -196,20 +134,79 @@ TEST(TlsTransport, ClientRefusesWhatItCannotTrust) {
        refused},
       {"root file missing", [&](Client& c) { c.tls.SSLOptions().RootCertFile = certificates.ca_file() + ".gone"; },
        "EIdOSSLLoadingRootCertError: Could not load root certificate."},
+      // Peer verification asked for by the verify mode alone is the same
+      // whole check: the system's store (here the test CA, through the
+      // library's variable for it) and the host name.
+      {"verify mode alone: the system's store",
+       [&](Client& c) {
+         c.tls.VerifyPeerCertificate = false;
+         c.tls.SSLOptions().VerifyMode = sslvrfPeer;
+         ::setenv("SSL_CERT_FILE", certificates.ca_file().c_str(), 1);
+       },
+       ""},
+      {"verify mode alone: not in the system's store",
+       [](Client& c) {
+         c.tls.VerifyPeerCertificate = false;
+         c.tls.SSLOptions().VerifyMode = sslvrfPeer;
+       },
+       refused},
+      {"verify mode alone: another host name",
+       [&](Client& c) {
+         c.tls.VerifyPeerCertificate = false;
+         c.tls.SSLOptions().VerifyMode = sslvrfPeer;
+         c.tls.SSLOptions().RootCertFile = certificates.ca_file();
+         c.tls.SetPeerHostName("other.example");
+       },
+       refused},
   };
+  const char* outer_cert_file = std::getenv("SSL_CERT_FILE");
+  const std::optional<std::string> saved_cert_file =
+      outer_cert_file != nullptr ? std::optional<std::string>(outer_cert_file) : std::nullopt;
   for (const Case& c : cases) {
     TlsServer server(certificates, "ok\n");
     Client client(server.Port());
     c.setup(client);
     const std::string failure = FailureOf([&] { client.tcp.Connect(); });
+    if (saved_cert_file)
+      ::setenv("SSL_CERT_FILE", saved_cert_file->c_str(), 1);
+    else
+      ::unsetenv("SSL_CERT_FILE");
     if (c.failure.empty()) {
       EXPECT_EQ(failure, "no exception") << c.name;
+      if (!client.tcp.Connected()) continue;
       client.tcp.WriteLine("hi");
       EXPECT_EQ(client.tcp.ReadLn(), "ok") << c.name;
     } else {
       EXPECT_EQ(failure.substr(0, c.failure.size()), c.failure) << c.name << ": " << failure;
       EXPECT_FALSE(client.tcp.Connected()) << c.name;
     }
+  }
+}
+
+TEST(TlsTransport, AWildcardStandsForAWholeLabelOnly) {
+  // As browsers and curl do, a wildcard within a label ("f*") is refused.
+  // The library takes a wildcard only with two labels after it, hence the
+  // names one level down.
+  const struct {
+    const char* names;
+    bool accepted;
+  } cases[] = {
+      {"DNS:*.kvornis.example", true},
+      {"DNS:f*.kvornis.example", false},
+      {"DNS:*o.kvornis.example", false},
+      {"DNS:f*o.kvornis.example", false},
+  };
+  for (const auto& c : cases) {
+    const Certificates certificates(c.names);
+    TlsServer server(certificates, "ok\n");
+    Client client(server.Port());
+    client.tls.SSLOptions().RootCertFile = certificates.ca_file();
+    client.tls.SetPeerHostName("foo.kvornis.example");
+    const std::string failure = FailureOf([&] { client.tcp.Connect(); });
+    if (c.accepted)
+      EXPECT_EQ(failure, "no exception") << c.names;
+    else
+      EXPECT_NE(failure.find("certificate verify failed"), std::string::npos) << c.names << ": " << failure;
   }
 }
 

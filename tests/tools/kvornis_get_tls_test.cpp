@@ -1,6 +1,7 @@
 // kvornis-get over https against real TLS peers: nginx with ssl, openssl
 // s_server (one with a certificate for another name, one that speaks
-// TLS 1.1 alone) and a peer that closes with or without close_notify.
+// TLS 1.1 or 1.2 alone, under the system's TLS policy or without one) and a
+// peer that closes with or without close_notify.
 
 #include <gtest/gtest.h>
 
@@ -198,6 +199,47 @@ TEST_F(KvornisGetTls, CertificateForAnotherNameAndTls11AreRefused) {
     std::map<std::string, std::string> values = Values();
     values["url"] = server.BaseUrl();
     for (const Case& c : s.cases) Check(c, values);
+  }
+}
+
+TEST_F(KvornisGetTls, TheSystemsLowestVersionIsRaisedToTls12NeverLowered) {
+  // The system's TLS policy, as a distribution sets it in its OpenSSL
+  // configuration.
+  const auto policy = [](const std::string& settings) {
+    return "openssl_conf = init\n[init]\nssl_conf = ssl\n[ssl]\nsystem_default = defaults\n[defaults]\n" +
+           settings;
+  };
+  const struct {
+    std::string name;
+    std::string settings;
+    std::vector<std::string> server_options;
+    int exit_code;
+    std::string err_has;
+  } cases[] = {
+      {"TLS 1.3 asked: a TLS 1.2 server is refused", policy("MinProtocol = TLSv1.3\n"), {"-tls1_2"}, 1,
+       "protocol version"},
+      {"TLS 1.3 asked: a TLS 1.3 server is fine", policy("MinProtocol = TLSv1.3\n"), {}, 0, ""},
+      // A policy that would let TLS 1.1 through (level 0 even lets its old
+      // signatures pass) does not lower the floor.
+      {"TLS 1.0 allowed: a TLS 1.1 server is still refused",
+       policy("MinProtocol = TLSv1\nCipherString = DEFAULT@SECLEVEL=0\n"),
+       {"-tls1_1", "-cipher", "DEFAULT@SECLEVEL=0"}, 1, "protocol version"},
+      {"no policy: a TLS 1.1 server is refused", "", {"-tls1_1", "-cipher", "DEFAULT@SECLEVEL=0"}, 1,
+       "protocol version"},
+  };
+  TempDir dir;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteFileBytes(dir.File("openssl.cnf"), c.settings);
+    OpenSslServer server(certs_->ServerCert(), certs_->ServerKey(), c.server_options);
+    const ProcessResult r =
+        RunProgram("env", {"OPENSSL_CONF=" + dir.File("openssl.cnf"), BuildDir() + "/tools/kvornis-get", "--cacert",
+                           certs_->Ca(), server.BaseUrl() + "/"});
+    EXPECT_EQ(r.exit_code, c.exit_code) << r.err;
+    if (c.exit_code != 0) {
+      EXPECT_EQ(r.err.rfind(kConnectRefused, 0), 0u) << r.err;
+    }
+    EXPECT_NE(r.err.find(c.err_has), std::string::npos) << r.err;
   }
 }
 

@@ -1,7 +1,7 @@
 # Front door: `make demo` runs Kvornis, `make test` tests it.
 PRESET ?= dev
 
-.PHONY: all build test demo screenshot bench fuzz fuzz-smoke deps configure clean
+.PHONY: all build test tsan demo screenshot bench fuzz fuzz-smoke deps configure clean
 
 all: build
 
@@ -16,6 +16,13 @@ build: configure
 
 test: build
 	ctest --preset $(PRESET)
+
+# The harvest's tests under ThreadSanitizer: its workers share the socket
+# stack, TLS start-up and the collator. CI runs it after the suite.
+tsan: deps
+	cmake --preset tsan
+	cmake --build --preset tsan
+	ctest --preset tsan
 
 # Builds the window and opens it against the local stand-in service;
 # TLS=1: over https, with a certificate made for the run.

@@ -18,8 +18,6 @@ constexpr int kBroadFirstRow = 1;
 
 constexpr std::string_view kPageTooLarge = "Text exceeds memo capacity";
 
-constexpr std::string_view kRowSeparator = "   -   ";
-
 // A grid row and a text-list line ("COUNT   -   KEYWORD") per row, the
 // grid's rows from `next_row` on. Returns the row after the last one.
 int AddRows(const std::vector<ResultRow>& rows, TStringGrid& grid, TMemo& list, int next_row) {
@@ -29,9 +27,8 @@ int AddRows(const std::vector<ResultRow>& rows, TStringGrid& grid, TMemo& list, 
     grid.SetCell(0, next_row, row.keyword);
     grid.SetCell(1, next_row, row.count);
     ++next_row;
-    list_line = row.count;
-    list_line += kRowSeparator;
-    list_line += row.keyword;
+    list_line.clear();
+    AppendListLine(list_line, row.count, row.keyword);
     list.Append(list_line);
   }
   return next_row;

@@ -87,12 +87,6 @@ std::optional<size_t> FindTableLine(const TMemo& page, bool (*is_table_line)(std
   return std::nullopt;
 }
 
-std::string AlignCount(std::string_view count) {
-  std::string aligned(count);
-  if (aligned.size() < 7) aligned.insert(0, 7 - aligned.size(), ' ');
-  return aligned;
-}
-
 TableRows ReadResultTable(const TMemo& page, size_t first) {
   TableRows table;
   std::string keyword = Utf8ToCp1251(KeywordBehindLink(page.Line(first)));

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/memo.h"
+#include "base/list_line.h"
 
 namespace kv {
 
@@ -26,9 +27,6 @@ bool IsBroadTableLine(std::string_view line);
 // The first line accepted by `is_table_line`; the page's last line is never
 // tested.
 std::optional<size_t> FindTableLine(const TMemo& page, bool (*is_table_line)(std::string_view));
-
-// A count right-aligned by blanks to at least 7 characters.
-std::string AlignCount(std::string_view count);
 
 // One row of a result table: the keyword (Windows-1251) and its count,
 // aligned as the grid and the text list show it.

@@ -6,13 +6,11 @@
 #include <string_view>
 #include <variant>
 
+#include "base/list_line.h"
 #include "harvest/export/table_writers.h"
 
 namespace kv::export_detail {
 namespace {
-
-constexpr size_t kCountWidth = 7;
-constexpr std::string_view kSeparator = "   -   ";
 
 class ListTextWriter final : public TableWriter {
  public:
@@ -24,10 +22,9 @@ class ListTextWriter final : public TableWriter {
     if (count_column_ < cells.size()) AppendCell(count_, cells[count_column_]);
     std::string& out = output_.Buffer();
     const size_t line_start = out.size();
-    if (count_.size() < kCountWidth) out.append(kCountWidth - count_.size(), ' ');
-    out += count_;
-    out += kSeparator;
-    if (keyword_column_ < cells.size()) AppendCell(out, cells[keyword_column_]);
+    keyword_.clear();
+    if (keyword_column_ < cells.size()) AppendCell(keyword_, cells[keyword_column_]);
+    AppendListLine(out, count_, keyword_);
     // One row is one line of the list, whatever its texts hold.
     for (size_t i = line_start; i < out.size(); ++i) {
       if (out[i] == '\r' || out[i] == '\n') out[i] = ' ';
@@ -48,6 +45,7 @@ class ListTextWriter final : public TableWriter {
   size_t count_column_;
   size_t keyword_column_;
   std::string count_;
+  std::string keyword_;
 };
 
 }  // namespace

@@ -138,7 +138,8 @@ class TIdStack {
   std::string HostToDottedAddress(const std::string& host);
   static bool IsDottedAddress(std::string_view text);
 
-  // The last error code kept by CheckSocketResult.
+  // The last error code kept by CheckSocketResult on this thread (the
+  // stack is the process's, and clients on other threads fail too).
   int LastError() const { return last_error_; }
 
   // Whole-file transmission on a socket (the platform's own file send).
@@ -148,7 +149,7 @@ class TIdStack {
   virtual int64_t TransmitWholeFile(TIdStackSocketHandle /*socket*/, const std::string& /*file_name*/) { return 0; }
 
  protected:
-  int last_error_ = 0;
+  static inline thread_local int last_error_ = 0;
   std::vector<std::string> local_addresses_;
 };
 

@@ -95,37 +95,41 @@ TEST(Harvest, MinusWordsKeepKeywordsOutOfResultsAndQueue) {
   EXPECT_LT(first_level, 50);
 }
 
-TEST(Harvest, FailedDigsAreRetriedThenMarkedFailedWithoutLosingOthers) {
-  // The first result page breaks off in the middle of its body: every dig
-  // fails there. A second stand-in serves the other seed whole.
+TEST(Harvest, FailedDigsAreRetriedThenMarkedFailed) {
+  // The first result page breaks off in the middle of its body, and a
+  // closed port refuses the connection: every dig fails, in parallel.
   StatSimProcess broken({"--pages", "1", "--close-mid-page", "1"});
-  TempDir dir;
-  auto store = OpenSqliteProject(dir.File("p.kvh"), ProjectOpening::kCreateIfMissing);
-  store->QueueSeeds({{W("кот"), 0, DigSettings{0, 1, 1}}});
-  std::mutex lock;
-  std::vector<bool> finals;
-  Harvest harvest(*store, OptionsFor(broken, 2));
-  harvest.OnFailure = [&](const std::string& keyword, const std::string& error, bool final) {
-    std::lock_guard<std::mutex> guard(lock);
-    EXPECT_EQ(keyword, W("кот"));
-    EXPECT_FALSE(error.empty());
-    EXPECT_EQ(error.find('\n'), std::string::npos) << error;
-    finals.push_back(final);
-  };
-  harvest.Run();
-  EXPECT_EQ(finals, (std::vector<bool>{false, false, true}));
-  const std::vector<FailedSeed> failed = store->FailedSeeds();
-  ASSERT_EQ(failed.size(), 1u);
-  EXPECT_EQ(failed[0].attempts, 3);
+  for (const std::string& service : {broken.BaseUrl(), std::string("http://127.0.0.1:1")}) {
+    TempDir dir;
+    auto store = OpenSqliteProject(dir.File("p.kvh"), ProjectOpening::kCreateIfMissing);
+    store->QueueSeeds({{W("кот"), 0, DigSettings{0, 1, 1}}, {W("слон"), 0, DigSettings{0, 1, 1}}});
+    std::mutex lock;
+    std::map<std::string, std::vector<bool>> finals;
+    HarvestOptions options = OptionsFor(broken, 2);
+    options.service_url = service;
+    Harvest harvest(*store, options);
+    harvest.OnFailure = [&](const std::string& keyword, const std::string& error, bool final) {
+      std::lock_guard<std::mutex> guard(lock);
+      EXPECT_FALSE(error.empty());
+      EXPECT_EQ(error.find('\n'), std::string::npos) << error;
+      finals[keyword].push_back(final);
+    };
+    harvest.Run();
+    for (const std::string& seed : {W("кот"), W("слон")}) EXPECT_EQ(finals[seed], (std::vector<bool>{false, false, true}));
+    const std::vector<FailedSeed> failed = store->FailedSeeds();
+    ASSERT_EQ(failed.size(), 2u);
+    EXPECT_EQ(failed[0].attempts, 3);
+    EXPECT_EQ(harvest.Progress().seeds.failed, 2);
 
-  // Queued again and dug at a sound service, it finishes.
-  StatSimProcess sound({"--pages", "1"});
-  store->RequeueFailed();
-  Harvest again(*store, OptionsFor(sound, 2));
-  again.Run();
-  EXPECT_EQ(store->Counts().done, 1);
-  EXPECT_EQ(store->Counts().failed, 0);
-  EXPECT_EQ(Results(*store).size(), 50u);
+    // Queued again and dug at a sound service, they finish.
+    StatSimProcess sound({"--pages", "1"});
+    store->RequeueFailed();
+    Harvest again(*store, OptionsFor(sound, 2));
+    again.Run();
+    EXPECT_EQ(store->Counts().done, 2);
+    EXPECT_EQ(store->Counts().failed, 0);
+    EXPECT_EQ(Results(*store).size(), 100u);
+  }
 }
 
 }  // namespace

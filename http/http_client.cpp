@@ -202,9 +202,8 @@ void TIdCustomHTTP::ReadResponseHead() {
   } while (response.StatusCode() == 100);
 }
 
-void TIdCustomHTTP::StoreResponseCookies() { StoreResponseCookies(LastResponse().HeaderLines); }
-
-void TIdCustomHTTP::StoreResponseCookies(const TIdHeaderList& lines) {
+void TIdCustomHTTP::StoreResponseCookies() {
+  const TIdHeaderList& lines = LastResponse().HeaderLines;
   if (cookie_manager_ == nullptr && AllowCookies) {
     owned_cookie_manager_ = std::make_unique<TIdCookieManager>();
     cookie_manager_ = owned_cookie_manager_.get();

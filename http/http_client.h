@@ -126,8 +126,8 @@ class TIdCustomHTTP : public TIdTCPClient {
   void CarryOut(TIdHTTPVerdict& verdict);
   // Status line, header block, cookies; a 100 head is skipped.
   void ReadResponseHead();
+  // The origin's cookies; a proxy's answer to CONNECT stores none.
   void StoreResponseCookies();
-  void StoreResponseCookies(const TIdHeaderList& lines);
   // The response body into the response's BodyStream, by length, by chunks
   // or until the peer closes. A body cut short by the peer raises
   // EIdConnClosedGracefully, except one that runs until the close.

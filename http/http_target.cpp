@@ -181,6 +181,9 @@ void TIdCustomHTTP::EnsureConnection() {
   CloseUnlessReusable();
   ProbePeerClosed(IfClosed::Return);
   if (!Connected()) {
+    // A new connection of a tunnel talks to the proxy until its CONNECT is
+    // answered, even when the connection before it carried the tunnel.
+    if (Request().Route == rtTlsProxy) IOHandler()->SetClearText(true);
     Connect(ReadTimeout);
     connection_route_ = RouteIdentity();
     tunnel_standing_ = false;

@@ -99,8 +99,12 @@ void TIdCustomHTTP::RunRequest(TIdHTTPMethod method, const std::string& url, Str
             body->Seek(start, SeekOrigin::Beginning);
             body->SetSize(start);
           }
-          auth_attempts_ = 0;
-          proxy_auth_attempts_ = 0;
+          if (verdict.AnswersChallenge) {
+            --redirect_counter_;
+          } else {
+            auth_attempts_ = 0;
+            proxy_auth_attempts_ = 0;
+          }
           followed_url = verdict.Target;
           pass_url = &followed_url;
           pass_method = verdict.Method;

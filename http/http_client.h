@@ -90,6 +90,12 @@ class TIdCustomHTTP : public TIdTCPClient {
 
   int RedirectCounter() const { return redirect_counter_; }
 
+  // The credentials ("Authorization", sent unasked or in answer to a 401)
+  // are for the origin of `url` alone: its scheme (http when it names
+  // none), host and port. Unbound, they are for the first origin they go
+  // to.
+  void BindCredentialsTo(const std::string& url);
+
  protected:
   void Notification(Component* component, Operation operation) override;
   // After the connection's own handling: an origin authenticator that has
@@ -114,6 +120,8 @@ class TIdCustomHTTP : public TIdTCPClient {
   void WriteRouteIdentity(std::string& route) const;
   // "Authorization" goes only to the origin it was given for.
   bool CredentialsForThisOrigin();
+  // "SCHEME://HOST:port" of `uri`, the form credentials_origin_ holds.
+  static std::string OriginOf(const TIdURI& uri);
   // The CONNECT exchange on the proxy connection, until the tunnel stands;
   // then the transport speaks TLS to the origin through it.
   void OpenTunnel();

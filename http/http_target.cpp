@@ -170,8 +170,7 @@ bool TIdCustomHTTP::CredentialsForThisOrigin() {
   // No origin is named by an empty text: without credentials ever sent,
   // there is nothing to compare.
   if (credentials_origin_.empty() && !credentials) return false;
-  const TIdURI& current = *current_uri_;
-  const std::string origin = UpperCaseAscii(current.Protocol) + "://" + UpperCaseAscii(current.Host) + ":" + current.Port;
+  const std::string origin = OriginOf(*current_uri_);
   // The first origin that credentials go to is the one they are for.
   if (credentials_origin_.empty()) credentials_origin_ = origin;
   return credentials_origin_ == origin;

@@ -92,7 +92,7 @@ void TIdCustomHTTP::RunRequest(TIdHTTPMethod method, const std::string& url, Str
     TIdHTTPMethod pass_method = method;
     for (bool done = false; !done;) {
       ++redirect_counter_;
-      const TIdHTTPVerdict verdict = RunPass(*pass_url, pass_method);
+      const TIdHTTPVerdict verdict = RunPass(*pass_url, pass_method, pass_url == &followed_url);
       switch (verdict.Step) {
         case nxFollow:
           if (body != nullptr) {
@@ -134,9 +134,9 @@ void TIdCustomHTTP::RunRequest(TIdHTTPMethod method, const std::string& url, Str
   end_of_request();
 }
 
-TIdHTTPVerdict TIdCustomHTTP::RunPass(const std::string& url, TIdHTTPMethod method) {
+TIdHTTPVerdict TIdCustomHTTP::RunPass(const std::string& url, TIdHTTPMethod method, bool followed) {
   Request().RequestMethod = method;
-  ResolveTarget(url);
+  ResolveTarget(url, followed);
   ConnectAndSend();
   ReadResponseHead();
   TIdHTTPVerdict verdict = protocol_->EvaluateResponse(VerdictInput());

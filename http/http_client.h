@@ -106,11 +106,13 @@ class TIdCustomHTTP : public TIdTCPClient {
  private:
   // One pass of the request loop: `url` requested with `method`, the
   // response head read and judged, its body dealt with as the verdict says.
-  // The verdict's Step is the one that applies.
-  TIdHTTPVerdict RunPass(const std::string& url, TIdHTTPMethod method);
+  // The verdict's Step is the one that applies. `followed`: `url` is a
+  // redirect's target (or a retry's), not the caller's.
+  TIdHTTPVerdict RunPass(const std::string& url, TIdHTTPMethod method, bool followed);
   // Splits `url` and merges it into CurrentUri; sets the request target,
-  // the Host value and the content length.
-  void ResolveTarget(const std::string& url);
+  // the Host value and the content length. A URL without a scheme means
+  // http from the caller, and the current scheme when `followed`.
+  void ResolveTarget(const std::string& url, bool followed);
   // Points the connection at the origin or the proxy, picks the route, and
   // closes an open connection that is another route's.
   void ChooseRoute();

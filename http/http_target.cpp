@@ -16,7 +16,7 @@ bool NeedsHttp11(TIdHTTPMethod method) {
 
 }  // namespace
 
-void TIdCustomHTTP::ResolveTarget(const std::string& url) {
+void TIdCustomHTTP::ResolveTarget(const std::string& url, bool followed) {
   TIdHTTPRequest& request = Request();
   TIdURI& current = *current_uri_;
   TIdURI& target = parsed_target_;
@@ -32,7 +32,10 @@ void TIdCustomHTTP::ResolveTarget(const std::string& url) {
   current.Resource = target.Resource;
   current.Query = target.Query;
   if (!target.Host.empty()) current.Host = target.Host;
-  current.Protocol = target.Protocol.empty() ? std::string("http") : target.Protocol;
+  // A relative redirect stays on the scheme of the page that named it; an
+  // https page must not send its next request in clear.
+  if (!target.Protocol.empty()) current.Protocol = target.Protocol;
+  else if (!followed) current.Protocol = "http";
 
   if (!target.Port.empty()) {
     current.Port = target.Port;
@@ -194,6 +197,7 @@ void TIdCustomHTTP::ConnectAndSend() {
   TIdHTTPRequest& request = Request();
   switch (request.Route) {
     case rtDirect:
+      request.ProxyConnection.clear();  // a proxy's word, and this goes to no proxy
       if (ProtocolVersion == pv1_0 && request.Connection.empty()) request.Connection = "keep-alive";
       break;
     case rtProxy:
@@ -203,7 +207,10 @@ void TIdCustomHTTP::ConnectAndSend() {
       break;
     case rtTls:
     case rtTlsProxy:
+      // Inside TLS the request is the origin's: a redirect from a plain
+      // proxy request leaves none of the proxy's words behind.
       request.Connection.clear();
+      request.ProxyConnection.clear();
       break;
   }
   EnsureConnection();

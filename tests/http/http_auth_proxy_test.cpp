@@ -216,6 +216,42 @@ TEST(HttpProxy, TunnelsStandOnlyOnAWholeConnectAnswer) {
   }
 }
 
+TEST(HttpProxy, ProxyConnectionNeverInsideTheTunnel) {
+  TunnelTransport transport({{{"HTTP/1.1 302 Found\r\nLocation: https://h/x\r\nContent-Length: 0\r\n\r\n"}, true},
+                             {{"HTTP/1.1 200 Connection established\r\n\r\n", kOk}, false}});
+  TIdHTTP http;
+  http.SetIOHandler(&transport);
+  http.HandleRedirects = true;
+  http.ProtocolVersion = pv1_0;
+  http.ProxyParams().SetProxyServer("p");
+  http.ProxyParams().SetProxyPort(3128);
+  EXPECT_EQ(GetBody(http, "http://h/"), "fine");
+  const std::string& plain = transport.Sent(0);
+  const std::string& tunnel = transport.Sent(1);
+  EXPECT_NE(plain.find("\r\nProxy-Connection: keep-alive\r\n"), std::string::npos) << plain;
+  const size_t inside = tunnel.find(kHeadEnd) + 4;
+  EXPECT_NE(tunnel.substr(0, inside).find("\r\nProxy-Connection: keep-alive\r\n"), std::string::npos) << tunnel;
+  EXPECT_EQ(tunnel.substr(inside).find("Proxy-"), std::string::npos) << tunnel;
+  http.SetIOHandler(nullptr);
+}
+
+TEST(HttpRedirects, ARelativeTargetKeepsTheScheme) {
+  // Followed on the same TLS connection; the caller's own URL without a
+  // scheme still means http.
+  TunnelTransport transport({{{"HTTP/1.1 302 Found\r\nLocation: /next\r\nContent-Length: 0\r\n\r\n", kOk}, false},
+                             {{kOk}, false}});
+  TIdHTTP http;
+  http.SetIOHandler(&transport);
+  http.HandleRedirects = true;
+  EXPECT_EQ(GetBody(http, "https://h/"), "fine");
+  EXPECT_EQ(GetBody(http, "/again"), "fine");
+  EXPECT_EQ(transport.log, "connect+tls connect ");
+  EXPECT_NE(transport.Sent(0).find("GET /next HTTP/1.1\r\n"), std::string::npos) << transport.Sent(0);
+  EXPECT_EQ(transport.Sent(1).rfind("GET /again HTTP/1.1\r\n", 0), 0u) << transport.Sent(1);
+  EXPECT_EQ(http.CurrentUri().Port, "80");
+  http.SetIOHandler(nullptr);
+}
+
 TEST(HttpProxy, ProxyCredentialsNeverReachAnOrigin) {
   Client client({{{kOk}, false}});
   TIdProxyConnectionInfo& proxy = client.http.ProxyParams();

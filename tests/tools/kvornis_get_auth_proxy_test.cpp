@@ -61,6 +61,7 @@ class KvornisGetAuthProxy : public testing::Test {
       server->AddFile("b.txt", "bravo\n");
     }
     plain_->AddFile("private/c.txt", "charlie\n");
+    tls_->AddFile("ssi/page.html", "papa\n");
   }
   static void TearDownTestSuite() {
     squid_.reset();
@@ -136,6 +137,16 @@ TEST_F(KvornisGetAuthProxy, ThroughSquidAndToNginxAuthBasic) {
        0,
        "alpha\n",
        {{"> CONNECT 127.0.0.1:{tls_port} HTTP/1.1\n", 2}, {"> Proxy-Authorization: " + kProxyBasic + "\n", 1}}},
+      {"https under HTTP/1.0: the origin closes after its redirect, and the new connection CONNECTs again",
+       {"-v", "--http1.0", "-L", "-x", "{proxy}", "-U", "u:p", "--cacert", "{ca}", "{tls}/moved"},
+       0,
+       "alpha\n",
+       {{"> CONNECT 127.0.0.1:{tls_port} HTTP/1.0\n", 2}, {"> Proxy-Connection: keep-alive\n", 2}}},
+      {"https: a relative redirect stays in the tunnel",
+       {"-v", "-L", "-x", "{proxy}", "-U", "u:p", "--cacert", "{ca}", "{tls}/moved-rel"},
+       0,
+       "papa\n",
+       {{"> CONNECT 127.0.0.1:{tls_port} HTTP/1.1\n", 1}, {"> GET /ssi/page.html HTTP/1.1\n", 1}}},
       {"https without the test authority: refused at the far end of the tunnel",
        {"-x", "{proxy}", "-U", "u:p", "{tls}/a.txt"},
        1,

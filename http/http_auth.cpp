@@ -65,8 +65,26 @@ bool AnswerChallenge(TIdAuthentication& authenticator, Credentials credentials, 
 
 }  // namespace
 
+std::string TIdCustomHTTP::OriginOf(const TIdURI& uri) {
+  return UpperCaseAscii(uri.Protocol) + "://" + UpperCaseAscii(uri.Host) + ":" + uri.Port;
+}
+
+void TIdCustomHTTP::BindCredentialsTo(const std::string& url) {
+  TIdURI origin(url);
+  if (origin.Protocol.empty()) origin.Protocol = "http";
+  if (origin.Port.empty()) {
+    if (SameTextAscii(origin.Protocol, "http")) origin.Port = "80";
+    else if (SameTextAscii(origin.Protocol, "https")) origin.Port = "443";
+  }
+  credentials_origin_ = OriginOf(origin);
+}
+
 bool TIdCustomHTTP::HandleAuthChallenge(TIdHTTPRequest& request, TIdHTTPResponse& response) {
   ++auth_attempts_;
+  // The credentials answer only the origin they are for: another origin's
+  // challenge finds none.
+  std::string origin = OriginOf(*current_uri_);
+  if (!credentials_origin_.empty() && credentials_origin_ != origin) return false;
   if (!EnsureAuthenticator(request.Authenticator, response.WWWAuthenticate, OnSelectAuthorization, this))
     return false;
   // Credentials in the request alone do not answer a challenge.
@@ -79,11 +97,10 @@ bool TIdCustomHTTP::HandleAuthChallenge(TIdHTTPRequest& request, TIdHTTPResponse
   bool program_answered = false;
   if (!AnswerChallenge(authenticator, {request.Username, request.Password}, OnAuthorization, this, program_answered))
     return false;
-  // Credentials the program gave are sent unasked from now on; all of them
-  // answer for this origin.
+  // Credentials the program gave are sent unasked from now on; unbound
+  // ones are now for the origin they answered.
   if (program_answered) request.BasicAuthentication = true;
-  credentials_origin_ =
-      UpperCaseAscii(current_uri_->Protocol) + "://" + UpperCaseAscii(current_uri_->Host) + ":" + current_uri_->Port;
+  if (credentials_origin_.empty()) credentials_origin_ = std::move(origin);
   return true;
 }
 

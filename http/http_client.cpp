@@ -92,15 +92,19 @@ void TIdCustomHTTP::RunRequest(TIdHTTPMethod method, const std::string& url, Str
     TIdHTTPMethod pass_method = method;
     for (bool done = false; !done;) {
       ++redirect_counter_;
-      const TIdHTTPVerdict verdict = RunPass(*pass_url, pass_method);
+      const TIdHTTPVerdict verdict = RunPass(*pass_url, pass_method, pass_url == &followed_url);
       switch (verdict.Step) {
         case nxFollow:
           if (body != nullptr) {
             body->Seek(start, SeekOrigin::Beginning);
             body->SetSize(start);
           }
-          auth_attempts_ = 0;
-          proxy_auth_attempts_ = 0;
+          if (verdict.AnswersChallenge) {
+            --redirect_counter_;
+          } else {
+            auth_attempts_ = 0;
+            proxy_auth_attempts_ = 0;
+          }
           followed_url = verdict.Target;
           pass_url = &followed_url;
           pass_method = verdict.Method;
@@ -130,9 +134,9 @@ void TIdCustomHTTP::RunRequest(TIdHTTPMethod method, const std::string& url, Str
   end_of_request();
 }
 
-TIdHTTPVerdict TIdCustomHTTP::RunPass(const std::string& url, TIdHTTPMethod method) {
+TIdHTTPVerdict TIdCustomHTTP::RunPass(const std::string& url, TIdHTTPMethod method, bool followed) {
   Request().RequestMethod = method;
-  ResolveTarget(url);
+  ResolveTarget(url, followed);
   ConnectAndSend();
   ReadResponseHead();
   TIdHTTPVerdict verdict = protocol_->EvaluateResponse(VerdictInput());
@@ -202,9 +206,8 @@ void TIdCustomHTTP::ReadResponseHead() {
   } while (response.StatusCode() == 100);
 }
 
-void TIdCustomHTTP::StoreResponseCookies() { StoreResponseCookies(LastResponse().HeaderLines); }
-
-void TIdCustomHTTP::StoreResponseCookies(const TIdHeaderList& lines) {
+void TIdCustomHTTP::StoreResponseCookies() {
+  const TIdHeaderList& lines = LastResponse().HeaderLines;
   if (cookie_manager_ == nullptr && AllowCookies) {
     owned_cookie_manager_ = std::make_unique<TIdCookieManager>();
     cookie_manager_ = owned_cookie_manager_.get();

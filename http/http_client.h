@@ -90,6 +90,12 @@ class TIdCustomHTTP : public TIdTCPClient {
 
   int RedirectCounter() const { return redirect_counter_; }
 
+  // The credentials ("Authorization", sent unasked or in answer to a 401)
+  // are for the origin of `url` alone: its scheme (http when it names
+  // none), host and port. Unbound, they are for the first origin they go
+  // to.
+  void BindCredentialsTo(const std::string& url);
+
  protected:
   void Notification(Component* component, Operation operation) override;
   // After the connection's own handling: an origin authenticator that has
@@ -100,11 +106,13 @@ class TIdCustomHTTP : public TIdTCPClient {
  private:
   // One pass of the request loop: `url` requested with `method`, the
   // response head read and judged, its body dealt with as the verdict says.
-  // The verdict's Step is the one that applies.
-  TIdHTTPVerdict RunPass(const std::string& url, TIdHTTPMethod method);
+  // The verdict's Step is the one that applies. `followed`: `url` is a
+  // redirect's target (or a retry's), not the caller's.
+  TIdHTTPVerdict RunPass(const std::string& url, TIdHTTPMethod method, bool followed);
   // Splits `url` and merges it into CurrentUri; sets the request target,
-  // the Host value and the content length.
-  void ResolveTarget(const std::string& url);
+  // the Host value and the content length. A URL without a scheme means
+  // http from the caller, and the current scheme when `followed`.
+  void ResolveTarget(const std::string& url, bool followed);
   // Points the connection at the origin or the proxy, picks the route, and
   // closes an open connection that is another route's.
   void ChooseRoute();
@@ -114,6 +122,8 @@ class TIdCustomHTTP : public TIdTCPClient {
   void WriteRouteIdentity(std::string& route) const;
   // "Authorization" goes only to the origin it was given for.
   bool CredentialsForThisOrigin();
+  // "SCHEME://HOST:port" of `uri`, the form credentials_origin_ holds.
+  static std::string OriginOf(const TIdURI& uri);
   // The CONNECT exchange on the proxy connection, until the tunnel stands;
   // then the transport speaks TLS to the origin through it.
   void OpenTunnel();
@@ -126,8 +136,8 @@ class TIdCustomHTTP : public TIdTCPClient {
   void CarryOut(TIdHTTPVerdict& verdict);
   // Status line, header block, cookies; a 100 head is skipped.
   void ReadResponseHead();
+  // The origin's cookies; a proxy's answer to CONNECT stores none.
   void StoreResponseCookies();
-  void StoreResponseCookies(const TIdHeaderList& lines);
   // The response body into the response's BodyStream, by length, by chunks
   // or until the peer closes. A body cut short by the peer raises
   // EIdConnClosedGracefully, except one that runs until the close.

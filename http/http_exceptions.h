@@ -25,5 +25,8 @@ class EIdHTTPProtocolException : public EIdProtocolReplyError {
 KV_DECLARE_ID_EXCEPTION(EIdUnknownProtocol, EIdException, "");
 // An https URL on a connection without a TLS transport.
 KV_DECLARE_ID_EXCEPTION(EIdIOHandlerPropInvalid, EIdException, "IOHandler value is not valid");
+// A proxy's answer to CONNECT that no tunnel can stand on; the message says
+// what was wrong with it.
+KV_DECLARE_ID_EXCEPTION(EIdHTTPTunnelError, EIdException, "Proxy tunnel failed.");
 
 }  // namespace kv

@@ -28,10 +28,7 @@ bool TIdHTTPResponse::Reusable(bool connected, TIdHTTPProtocolVersion client_ver
 void TIdHTTPProtocol::WriteRequest(TIdTCPConnection& connection, TIdHTTPProtocolVersion version,
                                    TIdProxyConnectionInfo* proxy, bool origin_credentials,
                                    const std::string& cookies) {
-  request_.ComposeHeaders();
-  // Only an authenticator or a custom line can have put credentials there.
-  const bool may_hold_credentials = request_.Authenticator || !request_.CustomHeaders.Empty();
-  if (!origin_credentials && may_hold_credentials) request_.HeaderLines.SetValueOf("Authorization", "");
+  request_.ComposeHeaders(origin_credentials);
   if (proxy != nullptr) proxy->ComposeHeaders(request_.HeaderLines);
   if (!cookies.empty()) request_.HeaderLines.SetValueOf("Cookie", cookies);
 
@@ -128,9 +125,12 @@ TIdHTTPVerdict TIdHTTPProtocol::EvaluateResponse(const TIdHTTPVerdictInput& inpu
     const int attempts = proxy ? input.ProxyAuthAttempts : input.AuthAttempts;
     if (attempts >= input.AuthRetries || !input.ChallengeAnswered(proxy)) {
       verdict.Body = baRaiseStatusError;
-    } else if (input.InProcessAuth) {
-      verdict.Body = baDiscard;
-      verdict.Step = nxAuthRetry;
+    } else {
+      verdict.AnswersChallenge = true;
+      if (input.InProcessAuth) {
+        verdict.Body = baDiscard;
+        verdict.Step = nxAuthRetry;
+      }
     }
   } else {
     verdict.Body = baRaiseStatusError;

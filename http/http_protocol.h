@@ -80,6 +80,10 @@ struct TIdHTTPVerdict {
   TIdHTTPNextStep StepIfClosed = nxUndecided;  // when it no longer does
   TIdHTTPBodyAction Body = baNone;  // read or discard only while it stands
   std::string Target;               // nxFollow: the next pass's URL
+  // The next pass answers a challenge (on a new connection when this one
+  // has closed): it counts against the authentication limit, not as a
+  // redirect.
+  bool AnswersChallenge = false;
   TIdHTTPMethod Method = hmGet;     // nxFollow: the next pass's method
 };
 
@@ -89,8 +93,8 @@ class TIdHTTPProtocol {
   const TIdHTTPRequest& Request() const { return request_; }
   TIdHTTPResponse& Response() { return response_; }
 
-  // Composes the header lines (without "Authorization" unless
-  // `origin_credentials`), then the proxy's credentials when a proxy is
+  // Composes the header lines (without the client's own "Authorization"
+  // unless `origin_credentials`), then the proxy's credentials when a proxy is
   // given and the "Cookie" line when `cookies` is not empty, and sends the
   // request line, the header lines and the empty line in one send.
   void WriteRequest(TIdTCPConnection& connection, TIdHTTPProtocolVersion version, TIdProxyConnectionInfo* proxy,

@@ -16,7 +16,7 @@ bool NeedsHttp11(TIdHTTPMethod method) {
 
 }  // namespace
 
-void TIdCustomHTTP::ResolveTarget(const std::string& url) {
+void TIdCustomHTTP::ResolveTarget(const std::string& url, bool followed) {
   TIdHTTPRequest& request = Request();
   TIdURI& current = *current_uri_;
   TIdURI& target = parsed_target_;
@@ -32,7 +32,10 @@ void TIdCustomHTTP::ResolveTarget(const std::string& url) {
   current.Resource = target.Resource;
   current.Query = target.Query;
   if (!target.Host.empty()) current.Host = target.Host;
-  current.Protocol = target.Protocol.empty() ? std::string("http") : target.Protocol;
+  // A relative redirect stays on the scheme of the page that named it; an
+  // https page must not send its next request in clear.
+  if (!target.Protocol.empty()) current.Protocol = target.Protocol;
+  else if (!followed) current.Protocol = "http";
 
   if (!target.Port.empty()) {
     current.Port = target.Port;
@@ -170,8 +173,7 @@ bool TIdCustomHTTP::CredentialsForThisOrigin() {
   // No origin is named by an empty text: without credentials ever sent,
   // there is nothing to compare.
   if (credentials_origin_.empty() && !credentials) return false;
-  const TIdURI& current = *current_uri_;
-  const std::string origin = UpperCaseAscii(current.Protocol) + "://" + UpperCaseAscii(current.Host) + ":" + current.Port;
+  const std::string origin = OriginOf(*current_uri_);
   // The first origin that credentials go to is the one they are for.
   if (credentials_origin_.empty()) credentials_origin_ = origin;
   return credentials_origin_ == origin;
@@ -181,6 +183,9 @@ void TIdCustomHTTP::EnsureConnection() {
   CloseUnlessReusable();
   ProbePeerClosed(IfClosed::Return);
   if (!Connected()) {
+    // A new connection of a tunnel talks to the proxy until its CONNECT is
+    // answered, even when the connection before it carried the tunnel.
+    if (Request().Route == rtTlsProxy) IOHandler()->SetClearText(true);
     Connect(ReadTimeout);
     connection_route_ = RouteIdentity();
     tunnel_standing_ = false;
@@ -192,6 +197,7 @@ void TIdCustomHTTP::ConnectAndSend() {
   TIdHTTPRequest& request = Request();
   switch (request.Route) {
     case rtDirect:
+      request.ProxyConnection.clear();  // a proxy's word, and this goes to no proxy
       if (ProtocolVersion == pv1_0 && request.Connection.empty()) request.Connection = "keep-alive";
       break;
     case rtProxy:
@@ -201,7 +207,10 @@ void TIdCustomHTTP::ConnectAndSend() {
       break;
     case rtTls:
     case rtTlsProxy:
+      // Inside TLS the request is the origin's: a redirect from a plain
+      // proxy request leaves none of the proxy's words behind.
       request.Connection.clear();
+      request.ProxyConnection.clear();
       break;
   }
   EnsureConnection();

@@ -24,21 +24,25 @@ void TIdCustomHTTP::OpenTunnel() {
   MemoryStream scratch;
   answer.BodyStream = &scratch;
 
+  // The connection is closed with a failed tunnel: what the proxy sent may
+  // not be read as anything else.
+  auto refuse = [this](const char* why) {
+    response_pending_ = false;
+    Disconnect();
+    return EIdHTTPTunnelError(why);
+  };
   for (;;) {
     response_pending_ = true;
     tunnel.WriteRequest(*this, ProtocolVersion, proxy_params_.get(), false, "");
     answer.StatusLine = ReadLn();
-    if (answer.StatusLine.empty()) {
-      answer.StatusLine = "HTTP/1.0 200 OK";
-      answer.HeaderLines.Clear();
-      answer.HeaderLines.Add("Connection: close");
-      answer.ParseHeaders();
-    } else {
-      tunnel.ReadHeaderLines(*this);
-      StoreResponseCookies(answer.HeaderLines);
-    }
+    if (answer.StatusLine.empty()) throw refuse("Proxy answered CONNECT without a status line.");
+    // The answer is the proxy's own: its cookies are stored for no one.
+    tunnel.ReadHeaderLines(*this);
     const int code = answer.StatusCode();
     if (code / 100 == 2) {
+      // Nothing comes from the origin before the TLS handshake: bytes that
+      // are already here are the proxy's, and would pass for the origin's.
+      if (InputBuffer().Length() > 0) throw refuse("Proxy sent data before the tunnel's TLS handshake.");
       // Any 2xx: the tunnel stands and nothing of the answer follows.
       response_pending_ = false;
       IOHandler()->SetClearText(false);

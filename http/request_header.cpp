@@ -16,7 +16,7 @@ void TIdRequestHeaderInfo::ResetFields() {
   TIdEntityHeaderInfo::ResetFields();
 }
 
-void TIdRequestHeaderInfo::ComposeHeaders() {
+void TIdRequestHeaderInfo::ComposeHeaders(bool own_credentials) {
   ComposeEntityLines();
   // The request's names differ from the entity's and from each other: only
   // custom lines can already hold one of them.
@@ -49,7 +49,7 @@ void TIdRequestHeaderInfo::ComposeHeaders() {
     Authenticator->AssignUserName(Username);
     Authenticator->AssignPassword(Password);
   }
-  if (Authenticator) set("Authorization", Authenticator->CredentialsText());
+  if (Authenticator && own_credentials) set("Authorization", Authenticator->CredentialsText());
 }
 
 void TIdRequestHeaderInfo::ParseHeaders() {

@@ -23,7 +23,10 @@ class TIdRequestHeaderInfo : public TIdEntityHeaderInfo {
   // The entity lines, the custom lines, then Proxy-Connection, Host,
   // Accept, Accept-Charset, Accept-Encoding, Accept-Language, From,
   // Referer, User-Agent, If-Modified-Since, Range and Authorization.
-  void ComposeHeaders() override;
+  void ComposeHeaders() override { ComposeHeaders(true); }
+  // Without `own_credentials` the Authorization line of the Authenticator
+  // is left out; one among the custom lines stays as the caller set it.
+  void ComposeHeaders(bool own_credentials);
   // Reads the fields of a received request.
   void ParseHeaders() override;
   // Resets Accept, AcceptCharSet, UserAgent and BasicAuthentication, then

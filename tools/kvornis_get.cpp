@@ -168,6 +168,8 @@ class Fetcher {
     for (const std::string& header : options.headers) client_.Request().CustomHeaders.Add(header);
     client_.SetIOHandler(&tls_);
     kv::tools::ApplyTransportOptions(options.transport, client_, tls_);
+    // -u is for the server of the first URL, whatever becomes of it.
+    if (options.transport.user) client_.BindCredentialsTo(options.urls.front());
     if (options.verbose) {
       client_.OnStatus = [](kv::Component*, kv::TIdStatus, const std::string& text) {
         std::cerr << "* " << text << '\n';

@@ -48,7 +48,21 @@ std::optional<int> ParsePort(std::string_view text) {
   return port;
 }
 
-ProxyParse Complaint(std::string text) { return {std::nullopt, std::move(text)}; }
+// A proxy URL as complaints show it: a password in it becomes "***".
+std::string ShownProxyUrl(std::string_view text) {
+  const size_t scheme_end = text.find("://");
+  const size_t user_start = scheme_end == std::string_view::npos ? 0 : scheme_end + 3;
+  const size_t at = text.rfind('@');
+  if (at == std::string_view::npos || at < user_start) return std::string(text);
+  const size_t colon = text.find(':', user_start);
+  if (colon > at) return std::string(text);
+  return std::string(text.substr(0, colon + 1)) + "***" + std::string(text.substr(at));
+}
+
+// "proxy 'URL': " + why, the URL shown without its password.
+ProxyParse Complaint(std::string_view text, const std::string& why) {
+  return {std::nullopt, "proxy '" + ShownProxyUrl(text) + "': " + why};
+}
 
 // A proxy URL's scheme, upper-cased; nullopt for one that is no proxy's.
 std::optional<ProxyKind> KindOfScheme(const std::string& scheme) {
@@ -117,7 +131,7 @@ ProxyParse ParseProxyUrl(std::string_view text) {
     const std::string scheme(rest.substr(0, scheme_end));
     const std::optional<ProxyKind> kind = KindOfScheme(UpperCaseAscii(scheme));
     if (!kind) {
-      return Complaint("proxy '" + std::string(text) + "': unsupported scheme '" + scheme +
+      return Complaint(text, "unsupported scheme '" + scheme +
                        "'; use http://, socks4://, socks4a://, socks5:// or socks5h://");
     }
     address.kind = *kind;
@@ -125,13 +139,13 @@ ProxyParse ParseProxyUrl(std::string_view text) {
   }
   if (rest.ends_with('/')) rest.remove_suffix(1);
   if (rest.find_first_of("/?#") != std::string_view::npos) {
-    return Complaint("proxy '" + std::string(text) + "': a proxy address has no path");
+    return Complaint(text, "a proxy address has no path");
   }
   if (const size_t at = rest.rfind('@'); at != std::string_view::npos) {
     const Credentials raw = ParseCredentials(rest.substr(0, at));
     const std::optional<std::string> user = PercentDecode(raw.user);
     const std::optional<std::string> password = PercentDecode(raw.password);
-    if (!user || !password) return Complaint("proxy '" + std::string(text) + "': bad percent escape in user:pass");
+    if (!user || !password) return Complaint(text, "bad percent escape in user:pass");
     address.credentials = Credentials{*user, *password};
     rest.remove_prefix(at + 1);
   }
@@ -139,25 +153,25 @@ ProxyParse ParseProxyUrl(std::string_view text) {
   if (rest.starts_with('[')) {
     // [IPv6 address]
     const size_t close = rest.find(']');
-    if (close == std::string_view::npos) return Complaint("proxy '" + std::string(text) + "': unclosed '['");
+    if (close == std::string_view::npos) return Complaint(text, "unclosed '['");
     address.host = std::string(rest.substr(1, close - 1));
     rest.remove_prefix(close + 1);
     if (!rest.empty()) {
-      if (rest.front() != ':') return Complaint("proxy '" + std::string(text) + "': junk after ']'");
+      if (rest.front() != ':') return Complaint(text, "junk after ']'");
       port = rest.substr(1);
-      if (port.empty()) return Complaint("proxy '" + std::string(text) + "': empty port");
+      if (port.empty()) return Complaint(text, "empty port");
     }
   } else if (const size_t colon = rest.rfind(':'); colon != std::string_view::npos) {
     address.host = std::string(rest.substr(0, colon));
     port = rest.substr(colon + 1);
-    if (port.empty()) return Complaint("proxy '" + std::string(text) + "': empty port");
+    if (port.empty()) return Complaint(text, "empty port");
   } else {
     address.host = std::string(rest);
   }
-  if (address.host.empty()) return Complaint("proxy '" + std::string(text) + "': no host");
+  if (address.host.empty()) return Complaint(text, "no host");
   if (!port.empty()) {
     const std::optional<int> number = ParsePort(port);
-    if (!number) return Complaint("proxy '" + std::string(text) + "': bad port '" + std::string(port) + "'");
+    if (!number) return Complaint(text, "bad port '" + std::string(port) + "'");
     address.port = *number;
   }
   return {address, {}};

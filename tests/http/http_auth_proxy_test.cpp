@@ -142,6 +142,116 @@ TEST(HttpProxy, PlainRequestsAskTheProxyForTheWholeUri) {
   EXPECT_EQ(client.transport.Connects(), 1);
 }
 
+// The in-memory transport as a TLS transport whose "TLS" is plain bytes:
+// enough to see when each connection starts its handshake.
+class TunnelTransport : public MemoryTransport {
+ public:
+  using MemoryTransport::MemoryTransport;
+  bool SpeaksTls() const override { return true; }
+  void SetClearText(bool clear_text) override {
+    if (!clear_text && clear_text_ && IsTransportOpen()) log += "tls ";
+    clear_text_ = clear_text;
+  }
+  void ConnectTransport(const std::string& host, int port, const std::string& ip, int bound, int min, int max,
+                        int timeout) override {
+    MemoryTransport::ConnectTransport(host, port, ip, bound, min, max, timeout);
+    log += clear_text_ ? "connect " : "connect+tls ";
+  }
+  std::string log;  // connects, and handshakes begun on an open connection
+
+ private:
+  bool clear_text_ = true;
+};
+
+TEST(HttpProxy, TunnelsStandOnlyOnAWholeConnectAnswer) {
+  const std::string established = "HTTP/1.1 200 Connection established\r\n\r\n";
+  const std::string refused = "EIdHTTPTunnelError: ";
+  struct Case {
+    const char* name;
+    std::vector<MemoryTransport::Server> servers;
+    std::string outcome;
+    std::string log;
+  };
+  const std::vector<Case> cases = {
+      {"a proxy's own response after its 200",
+       {{{established + Response("200 OK", "from the proxy")}, false}},
+       refused + "Proxy sent data before the tunnel's TLS handshake.",
+       "connect "},
+      {"an empty answer", {{{"\r\n"}, false}}, refused + "Proxy answered CONNECT without a status line.", "connect "},
+      {"cookies of the proxy",
+       {{{"HTTP/1.1 200 Connection established\r\nSet-Cookie: from=proxy; path=/\r\n\r\n", kOk}, false}},
+       "fine",
+       "connect tls "},
+      // Each new connection asks the proxy again before its handshake.
+      {"the origin closes after a redirect",
+       {{{established, "HTTP/1.1 302 Found\r\nLocation: https://h/next\r\nContent-Length: 0\r\n\r\n"}, true},
+        {{established, kOk}, false}},
+       "fine",
+       "connect tls connect tls "},
+      {"the origin closes after a challenge",
+       {{{established, kChallenge}, true}, {{established, kOk}, false}},
+       "fine",
+       "connect tls connect tls "},
+  };
+  for (const Case& c : cases) {
+    TunnelTransport transport(c.servers);
+    TIdHTTP http;
+    http.SetIOHandler(&transport);
+    http.HandleRedirects = true;
+    http.ProxyParams().SetProxyServer("p");
+    http.ProxyParams().SetProxyPort(3128);
+    http.Request().Username = "u";
+    http.HTTPOptions |= hoInProcessAuth;
+    http.OnAuthorization = [](Component*, TIdAuthentication&, bool& handled) { handled = true; };
+    EXPECT_EQ(GetBody(http, "https://h/"), c.outcome) << c.name;
+    EXPECT_EQ(transport.log, c.log) << c.name;
+    for (int i = 0; i < transport.Connects(); ++i) {
+      EXPECT_EQ(transport.Sent(i).rfind("CONNECT h:443 HTTP/1.1\r\n", 0), 0u) << c.name;
+      EXPECT_EQ(transport.Sent(i).find("Cookie"), std::string::npos) << c.name;
+    }
+    if (c.outcome.starts_with(refused)) {
+      EXPECT_FALSE(http.Connected()) << c.name;
+    }
+    http.SetIOHandler(nullptr);
+  }
+}
+
+TEST(HttpProxy, ProxyConnectionNeverInsideTheTunnel) {
+  TunnelTransport transport({{{"HTTP/1.1 302 Found\r\nLocation: https://h/x\r\nContent-Length: 0\r\n\r\n"}, true},
+                             {{"HTTP/1.1 200 Connection established\r\n\r\n", kOk}, false}});
+  TIdHTTP http;
+  http.SetIOHandler(&transport);
+  http.HandleRedirects = true;
+  http.ProtocolVersion = pv1_0;
+  http.ProxyParams().SetProxyServer("p");
+  http.ProxyParams().SetProxyPort(3128);
+  EXPECT_EQ(GetBody(http, "http://h/"), "fine");
+  const std::string& plain = transport.Sent(0);
+  const std::string& tunnel = transport.Sent(1);
+  EXPECT_NE(plain.find("\r\nProxy-Connection: keep-alive\r\n"), std::string::npos) << plain;
+  const size_t inside = tunnel.find(kHeadEnd) + 4;
+  EXPECT_NE(tunnel.substr(0, inside).find("\r\nProxy-Connection: keep-alive\r\n"), std::string::npos) << tunnel;
+  EXPECT_EQ(tunnel.substr(inside).find("Proxy-"), std::string::npos) << tunnel;
+  http.SetIOHandler(nullptr);
+}
+
+TEST(HttpRedirects, ARelativeTargetKeepsTheScheme) {
+  // Followed on the same TLS connection; the caller's own URL without a
+  // scheme still means http.
+  TunnelTransport transport({{{"HTTP/1.1 302 Found\r\nLocation: /next\r\nContent-Length: 0\r\n\r\n", kOk}, false},
+                             {{kOk}, false}});
+  TIdHTTP http;
+  http.SetIOHandler(&transport);
+  http.HandleRedirects = true;
+  EXPECT_EQ(GetBody(http, "https://h/"), "fine");
+  EXPECT_EQ(GetBody(http, "/again"), "fine");
+  EXPECT_EQ(transport.log, "connect+tls connect ");
+  EXPECT_NE(transport.Sent(0).find("GET /next HTTP/1.1\r\n"), std::string::npos) << transport.Sent(0);
+  EXPECT_EQ(transport.Sent(1).rfind("GET /again HTTP/1.1\r\n", 0), 0u) << transport.Sent(1);
+  EXPECT_EQ(http.CurrentUri().Port, "80");
+  http.SetIOHandler(nullptr);
+}
+
 TEST(HttpProxy, ProxyCredentialsNeverReachAnOrigin) {
   Client client({{{kOk}, false}});
   TIdProxyConnectionInfo& proxy = client.http.ProxyParams();

@@ -19,6 +19,7 @@
 #include "tests/support/test_constants.h"
 #include "tests/support/test_text.h"
 #include "tests/support/tls_peers.h"
+#include "tests/support/unresolvable_host.h"
 
 namespace kv::test {
 namespace {
@@ -60,6 +61,7 @@ class KvornisGetAuthProxy : public testing::Test {
       server->AddFile("b.txt", "bravo\n");
     }
     plain_->AddFile("private/c.txt", "charlie\n");
+    tls_->AddFile("ssi/page.html", "papa\n");
   }
   static void TearDownTestSuite() {
     squid_.reset();
@@ -135,6 +137,16 @@ TEST_F(KvornisGetAuthProxy, ThroughSquidAndToNginxAuthBasic) {
        0,
        "alpha\n",
        {{"> CONNECT 127.0.0.1:{tls_port} HTTP/1.1\n", 2}, {"> Proxy-Authorization: " + kProxyBasic + "\n", 1}}},
+      {"https under HTTP/1.0: the origin closes after its redirect, and the new connection CONNECTs again",
+       {"-v", "--http1.0", "-L", "-x", "{proxy}", "-U", "u:p", "--cacert", "{ca}", "{tls}/moved"},
+       0,
+       "alpha\n",
+       {{"> CONNECT 127.0.0.1:{tls_port} HTTP/1.0\n", 2}, {"> Proxy-Connection: keep-alive\n", 2}}},
+      {"https: a relative redirect stays in the tunnel",
+       {"-v", "-L", "-x", "{proxy}", "-U", "u:p", "--cacert", "{ca}", "{tls}/moved-rel"},
+       0,
+       "papa\n",
+       {{"> CONNECT 127.0.0.1:{tls_port} HTTP/1.1\n", 1}, {"> GET /ssi/page.html HTTP/1.1\n", 1}}},
       {"https without the test authority: refused at the far end of the tunnel",
        {"-x", "{proxy}", "-U", "u:p", "{tls}/a.txt"},
        1,
@@ -225,6 +237,86 @@ TEST(KvornisGetCredentials, AuthorizationStaysWithItsOrigin) {
       EXPECT_EQ(CountOf(target.Received(0), "Authorization"), 0u) << Printable(target.Received(0));
     }
     EXPECT_EQ(origin.Errors(), std::vector<std::string>{});
+  }
+}
+
+// The "Authorization" values of every request a peer received, in order,
+// "-" for a request without one.
+std::string AuthorizationsAt(const LoopbackPeer& peer) {
+  std::string values;
+  for (size_t i = 0; i < peer.Accepted(); ++i) {
+    const std::string received = peer.Received(i);
+    for (size_t at = 0, end; (end = received.find(kHeadEnd, at)) != std::string::npos; at = end + 4) {
+      values += (values.empty() ? "" : ", ") + HeaderValue(received.substr(at, end + 2 - at), "Authorization");
+    }
+  }
+  return values;
+}
+
+TEST(KvornisGetCredentials, BoundToTheFirstUrlsOriginAndCountedAgainstTheLimit) {
+  const std::string ok = "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nfine\n";
+  const std::string challenge =
+      "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"t\"\r\nContent-Length: 0\r\n\r\n";
+  // A head that ends early: the server closes after its first header line.
+  const std::string cut_challenge = "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"t\"\r\n";
+  const std::string moved = "HTTP/1.1 302 Found\r\nLocation: {b}/next\r\nContent-Length: 0\r\n\r\n";
+  struct Case {
+    std::string name;
+    std::vector<std::string> args;  // "{a}" and "{b}": the two origins
+    // Per connection the responses, one a request; "{b}" stands for B.
+    std::vector<std::vector<std::string>> at_a, at_b;
+    int exit_code;
+    std::string out;
+    size_t refusals;  // 401 failures on stderr
+    std::string auth_a, auth_b;  // see AuthorizationsAt
+  };
+  const std::vector<Case> cases = {
+      {"--anyauth: another origin's challenge finds no credentials",
+       {"--anyauth", "-u", "o:q", "-L", "{a}/start"},
+       {{moved}, {moved}},
+       {{challenge}, {ok}},
+       1, "", 1, "-", "-"},
+      {"-u: not for the next URL when the first one fails",
+       {"-u", "o:q", "http://" + kUnresolvableHost + "/", "{b}/x"},
+       {},
+       {{ok}},
+       1, "fine\n", 0, "", "-"},
+      {"-H: the caller's own Authorization, without -u", {"-H", "Authorization: Bearer x", "{a}/x"}, {{ok}}, {},
+       0, "fine\n", 0, "Bearer x", ""},
+      {"-H with -u: the credentials in its place, the header as set elsewhere",
+       {"-H", "Authorization: Bearer x", "-u", "o:q", "-L", "{a}/start"},
+       {{moved}},
+       {{ok}},
+       0, "fine\n", 0, kOriginBasic, "Bearer x"},
+      {"--anyauth: challenges on closing connections count to the limit",
+       {"--anyauth", "-u", "o:q", "{a}/x"},
+       {{cut_challenge}, {cut_challenge}, {cut_challenge}, {cut_challenge}},
+       {},
+       1, "", 1, "-, " + kOriginBasic + ", " + kOriginBasic + ", " + kOriginBasic, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::map<std::string, std::string> values;
+    auto scripts = [&values](const std::vector<std::vector<std::string>>& connections) {
+      std::vector<Script> played;
+      for (const std::vector<std::string>& responses : connections) {
+        Script& script = played.emplace_back();
+        for (const std::string& response : responses) script.ExpectUntil(kHeadEnd).Send(Expand(response, values));
+      }
+      return played;
+    };
+    LoopbackPeer other(scripts(c.at_b), "127.0.0.2");
+    values["b"] = "http://127.0.0.2:" + std::to_string(other.Port());
+    LoopbackPeer a(scripts(c.at_a));
+    values["a"] = "http://127.0.0.1:" + std::to_string(a.Port());
+    std::vector<std::string> args;
+    for (const std::string& arg : c.args) args.push_back(Expand(arg, values));
+    const ProcessResult r = RunBuildProgram("tools/kvornis-get", args);
+    EXPECT_EQ(r.exit_code, c.exit_code) << r.err;
+    EXPECT_EQ(r.out, c.out);
+    EXPECT_EQ(CountOf(r.err, kOriginRefused), c.refusals) << r.err;
+    EXPECT_EQ(AuthorizationsAt(a), c.auth_a);
+    EXPECT_EQ(AuthorizationsAt(other), c.auth_b);
   }
 }
 

@@ -41,10 +41,14 @@ TEST(TransportOptions, ProxyUrlsAndCredentials) {
       {"http://h:+80", "proxy 'http://h:+80': bad port '+80'"},
       {"http://h:", "proxy 'http://h:': empty port"},
       {"http://:80", "proxy 'http://:80': no host"},
-      {"http://u:p@", "proxy 'http://u:p@': no host"},
+      // A password is never shown, wherever the mistake is.
+      {"http://u:p@", "proxy 'http://u:***@': no host"},
+      {"ftp://u:secret@h", "proxy 'ftp://u:***@h': unsupported scheme 'ftp'; use http://, socks4://, socks4a://, "
+                           "socks5:// or socks5h://"},
+      {"u:pa/ss@h", "proxy 'u:***@h': a proxy address has no path"},
       {"http://h/path", "proxy 'http://h/path': a proxy address has no path"},
-      {"http://u%4:p@h", "proxy 'http://u%4:p@h': bad percent escape in user:pass"},
-      {"http://u:p%@h", "proxy 'http://u:p%@h': bad percent escape in user:pass"},
+      {"http://u%4:p@h", "proxy 'http://u%4:***@h': bad percent escape in user:pass"},
+      {"http://u:p%@h", "proxy 'http://u:***@h': bad percent escape in user:pass"},
   };
   for (const Case& c : cases) {
     const ProxyParse parsed = ParseProxyUrl(c.url);

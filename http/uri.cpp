@@ -59,8 +59,13 @@ void TIdURI::Parse(std::string_view text) {
       Username.assign(CutTokenView(credentials, ":"));
       if (!Username.empty()) Password.assign(credentials);
     }
-    Host.assign(CutTokenView(authority, ":"));
-    Port.assign(authority);
+    // A bracketed IPv6 literal keeps its brackets in the host (a Host
+    // header needs them), and its colons separate no port: the port follows
+    // the first ":" after the "]".
+    const size_t literal_end = authority.starts_with('[') ? authority.find(']') : std::string_view::npos;
+    const size_t colon = authority.find(':', literal_end == std::string_view::npos ? 0 : literal_end);
+    Host.assign(authority.substr(0, colon));
+    Port.assign(colon == std::string_view::npos ? std::string_view() : authority.substr(colon + 1));
     absolute = true;
   }
   const PathParts parts = SplitPath(w);

@@ -49,6 +49,11 @@ TEST(UriSplit, AbsoluteUrlsGiveTheirFieldsUnencoded) {
       {"http://h/p?k=\xC0\xE1", "http", "", "", "h", "", "/", "p", "?k=\xC0\xE1", ""},
       // The slash inside the query does not end the directory.
       {"http://h/d/x?u=/a/b", "http", "", "", "h", "", "/d/", "x", "?u=/a/b", ""},
+      // A bracketed IPv6 host keeps its brackets; the port follows the "]".
+      {"http://[::1]:8080/", "http", "", "", "[::1]", "8080", "/", "", "", ""},
+      {"http://u:p@[fe80::1%25eth0]/x", "http", "u", "p", "[fe80::1%25eth0]", "", "/", "x", "", ""},
+      {"http://[::1]", "http", "", "", "[::1]", "", "/", "", "", ""},
+      {"http://[::1:80/", "http", "", "", "[", ":1:80", "/", "", "", ""},  // unclosed: the first ":" as ever
   };
   for (const auto& c : cases) ExpectSplit(c);
 }

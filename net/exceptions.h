@@ -58,6 +58,15 @@ class EIdInvalidPort : public EIdException {
 inline void CheckPortNumber(int64_t port) {
   if (port < 0 || port > 65535) throw EIdInvalidPort(std::to_string(port));
 }
+// An IPv6 literal where the IPv4 stack would have to reach it: refused
+// before any socket is made, rather than sent to the name lookup, which
+// answers with a bare "no data" code.
+class EIdIPv6NotSupported : public EIdException {
+ public:
+  explicit EIdIPv6NotSupported(const std::string& host)
+      : EIdException("IPv6 addresses are not supported: " + host) {}
+  const char* ClassName() const noexcept override { return "EIdIPv6NotSupported"; }
+};
 KV_DECLARE_ID_EXCEPTION(EIdInvalidSocket, EIdException, "Cannot allocate socket.");
 
 KV_DECLARE_EXCEPTION(EIdTCPConnectionError, EIdException);

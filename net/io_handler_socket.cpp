@@ -95,6 +95,11 @@ void TIdIOHandlerSocket::ConnectTransport(const std::string& host, int port, con
   std::string target_host = host;
   int target_port = port;
   ConnectTarget(target_host, target_port);
+  // The stack speaks IPv4 only. An IPv6 literal, whether this socket would
+  // reach it or a SOCKS proxy would be asked for it (as a name, which it is
+  // not), is refused before any socket is made.
+  for (const std::string_view address : {std::string_view(target_host), std::string_view(host)})
+    if (TIdStack::IsIPv6Literal(address)) throw EIdIPv6NotSupported(std::string(address));
 
   binding_->AllocateSocket();
   binding_->IP = bound_ip;

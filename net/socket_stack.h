@@ -137,6 +137,9 @@ class TIdStack {
   // is returned as it is; anything else goes through HostByName.
   std::string HostToDottedAddress(const std::string& host);
   static bool IsDottedAddress(std::string_view text);
+  // An IPv6 address as a URL or a user writes it, bracketed or bare: any
+  // text with a ":", which no host name or dotted address has.
+  static bool IsIPv6Literal(std::string_view host) { return host.find(':') != std::string_view::npos; }
 
   // The last error code kept by CheckSocketResult on this thread (the
   // stack is the process's, and clients on other threads fail too).

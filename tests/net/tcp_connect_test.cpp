@@ -3,6 +3,7 @@
 // limit, reconnecting.
 
 #include <netinet/tcp.h>
+#include <poll.h>
 
 #include <chrono>
 #include <string>
@@ -12,6 +13,8 @@
 
 #include "net/exceptions.h"
 #include "net/io_handler_socket.h"
+#include "net/socks.h"
+#include "tests/net/stack_listener.h"
 #include "tests/net/connection_test_helpers.h"
 
 namespace kv::test {
@@ -328,6 +331,74 @@ TEST(ConnectWithTimeoutTest, ConnectsOrReportsTheThreadsFailure) {
     } else {
       EXPECT_FALSE(client.Connected());
     }
+  }
+}
+
+// Listens on the IPv6 loopback through the system's own calls (the stack
+// has no IPv6), to see whether anyone knocked.
+class Ipv6LoopbackListener {
+ public:
+  Ipv6LoopbackListener() : fd_(::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+    sockaddr_in6 address{};
+    address.sin6_family = AF_INET6;
+    address.sin6_addr = in6addr_loopback;
+    socklen_t length = sizeof address;
+    listening_ = fd_ >= 0 && ::bind(fd_, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
+                 ::listen(fd_, 8) == 0 && ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) == 0;
+    port_ = ntohs(address.sin6_port);
+  }
+  ~Ipv6LoopbackListener() { ::close(fd_); }
+  bool Listening() const { return listening_; }
+  int Port() const { return port_; }
+  int Handle() const { return fd_; }
+
+ private:
+  int fd_;
+  bool listening_ = false;
+  int port_ = 0;
+};
+
+bool Knocked(int listening_fd) {
+  pollfd wait{listening_fd, POLLIN, 0};
+  return ::poll(&wait, 1, 0) > 0;
+}
+
+TEST(ConnectTest, IPv6AddressesAreRefusedBeforeAnySocketIsMade) {
+  Ipv6LoopbackListener v6;
+  if (!v6.Listening()) GTEST_SKIP() << "this machine has no IPv6 loopback to prove the refusal against";
+  StackListener v4_proxy;
+  struct Case {
+    std::string host;
+    TSocksVersion socks;
+    std::string proxy_host;
+    std::string failure;
+  };
+  const std::string refused = "EIdIPv6NotSupported: IPv6 addresses are not supported: ";
+  const std::vector<Case> cases = {
+      {"[::1]", svNoSocks, "", refused + "[::1]"},
+      {"::1", svNoSocks, "", refused + "::1"},
+      {"127.0.0.1", svSocks5, "::1", refused + "::1"},  // the proxy's address
+      {"[::1]", svSocks4, "127.0.0.1", refused + "[::1]"},
+      {"[::1]", svSocks4A, "127.0.0.1", refused + "[::1]"},
+      {"[::1]", svSocks5, "127.0.0.1", refused + "[::1]"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.host + " via " + c.proxy_host);
+    TIdTCPClient client;
+    TIdIOHandlerSocket transport;
+    client.SetIOHandler(&transport);
+    client.ReadTimeout = kGuardTimeout;  // a proxy that took the connection never answers
+    TIdSocksInfo& socks = transport.SocksInfo();
+    socks.Version = c.socks;
+    socks.Host = c.proxy_host;
+    socks.Port = c.proxy_host == "::1" ? v6.Port() : v4_proxy.Port();
+    client.SetHost(c.host);
+    client.SetPort(v6.Port());
+    EventLog log;
+    log.Attach(client);
+    EXPECT_EQ(FailureOf([&] { client.Connect(); }), c.failure);
+    EXPECT_FALSE(Knocked(v6.Handle()) || Knocked(v4_proxy.Handle())) << "a connection was made";
+    EXPECT_TRUE(log.Starting("hsResolving").empty() && log.Starting("hsConnecting").empty());
   }
 }
 

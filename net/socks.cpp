@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "net/io_handler_socket.h"
+#include "net/io_handler.h"
 #include "net/socket_stack.h"
 
 namespace kv {
@@ -41,7 +41,7 @@ void AppendPort(std::string& message, int port) {
 
 class Exchange {
  public:
-  Exchange(TIdIOHandlerSocket& transport, int timeout) : transport_(transport), timeout_(timeout) {}
+  Exchange(TIdIOHandler& transport, int timeout) : transport_(transport), timeout_(timeout) {}
 
   void Send(const std::string& message) {
     size_t sent = 0;
@@ -73,7 +73,7 @@ class Exchange {
   }
 
  private:
-  TIdIOHandlerSocket& transport_;
+  TIdIOHandler& transport_;
   int timeout_;
 };
 

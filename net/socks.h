@@ -9,7 +9,7 @@
 
 namespace kv {
 
-class TIdIOHandlerSocket;
+class TIdIOHandler;
 
 enum TSocksAuthentication { saNoAuthentication = 0, saUsernamePassword = 1 };
 enum TSocksVersion { svNoSocks = 0, svSocks4 = 1, svSocks4A = 2, svSocks5 = 3 };
@@ -47,9 +47,10 @@ class TIdSocksInfo : public TIdComponent {
   // Copies the six properties.
   void Assign(const TIdSocksInfo& source);
 
-  // The transport the handshake talks through.
-  TIdIOHandlerSocket* Transport() const { return transport_; }
-  void SetTransport(TIdIOHandlerSocket* transport) { transport_ = transport; }
+  // The transport the handshake talks through: the socket transport it is
+  // attached to, or any other that moves raw bytes.
+  TIdIOHandler* Transport() const { return transport_; }
+  void SetTransport(TIdIOHandler* transport) { transport_ = transport; }
 
   // The handshake for Version with the target's host and port, once the
   // socket stands to the proxy. Each reply is awaited at most `timeout` ms
@@ -60,7 +61,7 @@ class TIdSocksInfo : public TIdComponent {
   void Socks4Handshake(const std::string& host, int port, int timeout);
   void Socks5Handshake(const std::string& host, int port, int timeout);
 
-  TIdIOHandlerSocket* transport_ = nullptr;
+  TIdIOHandler* transport_ = nullptr;
 };
 
 }  // namespace kv

@@ -25,6 +25,9 @@ class MemoryTransport : public TIdIOHandler {
   struct Server {
     std::vector<std::string> replies;  // one per request
     bool close_at_end = true;
+    // Every reply goes out at the connect, for protocols without request
+    // heads (a SOCKS handshake).
+    bool reply_at_once = false;
   };
 
   explicit MemoryTransport(std::vector<Server> servers = {}) : servers_(std::move(servers)) {}
@@ -45,6 +48,10 @@ class MemoryTransport : public TIdIOHandler {
     heads_ = 0;
     read_ = 0;
     open_ = true;
+    if (Current().reply_at_once) {
+      for (const std::string& reply : Current().replies) released_ += reply;
+      heads_ = Current().replies.size();
+    }
   }
   void CloseTransport() override { open_ = false; }
   bool IsTransportOpen() override { return open_; }

@@ -252,6 +252,19 @@ TEST(HttpRedirects, ARelativeTargetKeepsTheScheme) {
   http.SetIOHandler(nullptr);
 }
 
+// The proxy, not this IPv4 stack, reaches an IPv6 host: the URL and the
+// Host header carry it bracketed, with its port.
+TEST(HttpProxy, AnIPv6HostGoesToTheProxyBracketed) {
+  Client client({{{kOk, kOk}, false}});
+  client.http.ProxyParams().SetProxyServer("p");
+  client.http.ProxyParams().SetProxyPort(3128);
+  EXPECT_EQ(GetBody(client.http, "http://[::1]:8080/a"), "fine");
+  EXPECT_EQ(client.RequestLine(0, 0), "GET http://[::1]:8080/a HTTP/1.1");
+  EXPECT_EQ(client.Header(0, 0, "Host"), "[::1]:8080");
+  EXPECT_EQ(GetBody(client.http, "http://[::1]:80/b"), "fine");  // port 80 goes unsaid
+  EXPECT_EQ(client.Header(0, 1, "Host"), "[::1]");
+}
+
 TEST(HttpProxy, ProxyCredentialsNeverReachAnOrigin) {
   Client client({{{kOk}, false}});
   TIdProxyConnectionInfo& proxy = client.http.ProxyParams();

@@ -56,6 +56,17 @@ std::string FolderOf(const std::string& path) {
 
 }  // namespace
 
+bool ReplaceableByRename(const std::string& target) {
+  struct stat link {};
+  struct stat file {};
+  if (::lstat(target.c_str(), &link) != 0) return true;
+  if (::stat(target.c_str(), &file) != 0) return false;
+  // Renaming would cut the other names off the new bytes or hand the file to
+  // us; a device is no file to replace at all.
+  if (!S_ISREG(file.st_mode) || file.st_nlink > 1 || file.st_uid != ::geteuid()) return false;
+  return ::access(FolderOf(Destination(target)).c_str(), W_OK | X_OK) == 0;
+}
+
 FileReplacement::FileReplacement(const std::string& target)
     : target_(target), destination_(Destination(target)) {
   std::random_device seed;

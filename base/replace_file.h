@@ -10,6 +10,13 @@
 
 namespace kv {
 
+// Whether `target` may be replaced through a temporary file: false for what
+// a rename must not stand in for, which a caller writes in place as a plain
+// create would: a device or a pipe (even through a link), a file with
+// several names or another owner, a link to nothing, and a file whose
+// folder takes no new names. A name that does not exist yet is replaceable.
+bool ReplaceableByRename(const std::string& target);
+
 class FileReplacement {
  public:
   // Creates the temporary file in the target's folder. A new target gets the

@@ -85,5 +85,20 @@ TEST(FileReplacement, AFailedCommitLeavesTheTargetAndNoTemporaryFile) {
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 1);
 }
 
+// A rename must never stand in for a device (as root it would replace the
+// device node itself), nor cut a second name off the file.
+TEST(FileReplacement, OnlyPlainFilesOfOurOwnAreReplacedByRename) {
+  TempDir dir;
+  WriteFileBytes(dir.File("plain"), "x");
+  WriteFileBytes(dir.File("linked"), "x");
+  fs::create_hard_link(dir.File("linked"), dir.File("second name"));
+  fs::create_symlink(dir.File("plain"), dir.File("to plain"));
+  fs::create_symlink("/dev/full", dir.File("to device"));
+  fs::create_symlink(dir.File("nowhere"), dir.File("to nothing"));
+  const std::pair<const char*, bool> cases[] = {{"new", true},          {"plain", true},      {"to plain", true},
+                                                {"linked", false},      {"to device", false}, {"to nothing", false}};
+  for (const auto& [name, replaceable] : cases) EXPECT_EQ(ReplaceableByRename(dir.File(name)), replaceable) << name;
+}
+
 }  // namespace
 }  // namespace kv

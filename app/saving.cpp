@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "app/form_main.h"
+#include "base/replace_file.h"
 #include "base/cp1251.h"
 #include "base/exception.h"
 #include "base/stream.h"
@@ -21,19 +22,30 @@ constexpr long kKeywordMaxLength = 99;
 // Windows-1251, so a text that shows a name carries it converted.
 std::string ShownName(std::string_view path) { return Utf8ToCp1251Substituting(path); }
 
-// Writes `text` to a new file of that name, replacing any; a short write or
-// a failing close raises, so nothing is reported as saved that was not.
+// Writes `text` to a file of that name. An existing file is replaced only
+// by a complete new one, so a short write or a failing flush leaves it as it
+// was; what cannot be replaced by a rename (a device, say) is written in
+// place. Either way nothing is reported as saved that was not.
 void WriteFile(const std::string& path, std::string_view text) {
-  std::optional<FileStream> file;
   try {
-    file.emplace(path, FileStream::Mode::Create);
+    if (!ReplaceableByRename(path)) {
+      FileStream file(path, FileStream::Mode::Create);
+      file.WriteText(text);
+      file.Close();
+      return;
+    }
+    FileReplacement file(path);
+    try {
+      file.Write(text);
+      file.Commit();
+    } catch (const EWriteError&) {
+      throw EWriteError("Stream write error");
+    }
   } catch (const EFCreateError& e) {
-    // The stream's message is UTF-8: the name as the file system has it and
-    // the system's error text.
+    // The message is UTF-8: the name as the file system has it and the
+    // system's error text.
     throw EFCreateError(ShownName(e.Message()));
   }
-  file->WriteText(text);
-  file->Close();
 }
 
 }  // namespace

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <filesystem>
 
 #include "base/exception.h"
@@ -8,6 +11,28 @@
 
 namespace kv::test {
 namespace {
+
+// Files of this process take no byte past `bytes`, as a disk that fills up
+// would: a write there fails instead of raising the size-limit signal.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) : old_handler_(std::signal(SIGXFSZ, SIG_IGN)) {
+    getrlimit(RLIMIT_FSIZE, &old_limit_);
+    rlimit limit = old_limit_;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &old_limit_);
+    std::signal(SIGXFSZ, old_handler_);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  rlimit old_limit_{};
+  void (*old_handler_)(int);
+};
 
 class SavingTest : public FormTest {
  protected:
@@ -115,6 +140,28 @@ TEST_F(SavingTest, AShortWriteFailsWithStreamWriteError) {
       EXPECT_EQ(e.Message(), "Stream write error");
     }
     EXPECT_EQ(Status(), "before");
+  }
+}
+
+TEST_F(SavingTest, ASaveThatFailsPartWayLeavesTheOldFileAsItWas) {
+  SetList({"    351   -   кот", "     42   -   собака"});  // 13 bytes of keywords, 42 of list
+  answer = dir.File("old.txt");
+  const std::string old = "an older list of one line\r\n";
+  for (bool keywords_only : {false, true}) {
+    for (rlim_t room : {0, 1, 12}) {
+      WriteFileBytes(*answer, old);
+      form.StatusBar1.SetSimpleText("before");
+      try {
+        FileSizeLimit full_disk(room);
+        keywords_only ? form.Savekwonly1Click() : form.Save1Click();
+        ADD_FAILURE() << "a full disk reported as saved, room " << room;
+      } catch (const EWriteError& e) {
+        EXPECT_EQ(e.Message(), "Stream write error");
+      }
+      EXPECT_EQ(ReadFileBytes(*answer), old) << "room " << room;
+      EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1) << "a temporary file is left";
+      EXPECT_EQ(Status(), "before");
+    }
   }
 }
 

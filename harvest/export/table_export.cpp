@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "base/replace_file.h"
 #include "harvest/export/table_writers.h"
 
 namespace kv {
@@ -34,6 +35,13 @@ std::optional<ExportFormat> ExportFormatOf(std::string_view file_name) {
 
 std::unique_ptr<TableWriter> OpenTableWriter(const std::string& path, ExportFormat format,
                                              std::vector<std::string> header, const ExportOptions& options) {
+  // An export is complete or absent: what a rename must not stand in for
+  // (a device, a pipe, a file of several names or of another owner) is
+  // refused rather than written in place.
+  if (!ReplaceableByRename(path)) {
+    throw EExportError(path + ": not a file an export can replace (a device, a pipe, a link to nothing, or a file "
+                              "with several names or another owner)");
+  }
   switch (format) {
     case ExportFormat::kXlsx:
       return export_detail::OpenXlsxWriter(path, std::move(header));

@@ -203,6 +203,11 @@ TEST(TableExport, FailuresNameTheFileAndTheReason) {
   }
   EXPECT_THROW(OpenTableWriter(dir.File("t.csv"), ExportFormat::kCsv, kHeader, {.csv_separator = '"'}),
                EExportError);
+  // A device is never renamed over, not even through a link (CI runs as
+  // root, who could).
+  std::filesystem::create_symlink("/dev/null", dir.File("null.csv"));
+  EXPECT_THROW(OpenTableWriter(dir.File("null.csv"), ExportFormat::kCsv, kHeader), EExportError);
+  EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
 }
 
 }  // namespace

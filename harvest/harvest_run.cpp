@@ -4,7 +4,7 @@
 #include <exception>
 #include <thread>
 
-#include "base/exception.h"
+#include "harvest/dig_failure.h"
 
 namespace kv::harvest {
 
@@ -16,23 +16,23 @@ int64_t NowMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch()).count();
 }
 
-// "CLASS: MESSAGE" on one line: the socket errors' texts have a line break.
-std::string FailureText(const std::exception& failure) {
-  std::string text = std::string(ExceptionClassName(failure)) + ": " + failure.what();
-  std::string line;
-  for (char c : text) {
-    if (c == '\r') continue;
-    line += c == '\n' ? ' ' : c;
-  }
-  return line;
-}
+Clock::time_point TimeOf(int64_t ms) { return Clock::time_point(std::chrono::milliseconds(ms)); }
+
+// Raised inside a dig when no more requests may go: the run is stopping or
+// its request limit is reached. The seed stays queued.
+struct RequestRefused {};
 
 }  // namespace
 
 Harvest::Harvest(ProjectStore& store, HarvestOptions options)
-    : store_(store), options_(std::move(options)), minus_words_(store.MinusWordList()) {
+    : store_(store), options_(std::move(options)), minus_words_(store.MinusWordList()), pool_([&] {
+        std::vector<ProxyIdentity> identities;
+        for (const PoolProxy& proxy : options_.proxies) identities.push_back(proxy.identity);
+        return ProxyPool(identities, store.ProxyScores(), options_.bench);
+      }()) {
   options_.workers = std::max(1, options_.workers);
   options_.attempts = std::max(1, options_.attempts);
+  options_.spacing.max_ms = std::max(options_.spacing.min_ms, options_.spacing.max_ms);
 }
 
 void Harvest::Run() {
@@ -83,41 +83,97 @@ HarvestProgress Harvest::Figures() const {
   HarvestProgress progress;
   progress.seeds = counts_;
   progress.pages = pages_.load();
+  progress.requests = requests_;
   progress.seeds_dug = seeds_dug_;
   progress.in_flight = static_cast<int>(in_flight_.size());
+  progress.proxies_back_ms = proxies_back_ms_;
+  progress.request_limit_reached = request_limit_reached_;
   return progress;
 }
 
 void Harvest::Work() {
-  SeedDigger digger(options_.service_url, options_.client_setup);
+  // Straight to the service a worker keeps its client, connection and
+  // cookies; through the pool each seed gets a client of its own, so that
+  // the service sees one client per seed.
+  std::unique_ptr<SeedDigger> own_digger;
+  int64_t worker_next_ms = 0;
   std::unique_lock<std::mutex> lock(lock_);
-  while (std::optional<SeedJob> job = Take(lock)) {
+  while (std::optional<Flight> flight = Take(lock)) {
     lock.unlock();
-    std::optional<DigOutcome> outcome;
-    std::string error;
-    try {
-      outcome = digger.Dig(job->keyword, job->settings, [this] { ++pages_; });
-    } catch (const std::exception& failure) {
-      error = FailureText(failure);
+    std::unique_ptr<SeedDigger> seed_digger;
+    SeedDigger* digger = nullptr;
+    if (flight->proxy) {
+      const PoolProxy& proxy = options_.proxies[*flight->proxy];
+      seed_digger = std::make_unique<SeedDigger>(options_.service_url, [&](TIdHTTP& http, TIdSSLIOHandlerSocket& tls) {
+        if (options_.client_setup) options_.client_setup(http, tls);
+        proxy.setup(http, tls);
+      });
+      digger = seed_digger.get();
+    } else {
+      if (!own_digger) own_digger = std::make_unique<SeedDigger>(options_.service_url, options_.client_setup);
+      digger = own_digger.get();
     }
+    DigHooks hooks;
+    hooks.before_request = [&] { PaceRequest(flight->proxy, worker_next_ms); };
+    hooks.after_page = [this] { ++pages_; };
+
+    std::optional<DigOutcome> outcome;
+    std::optional<DigFailure> failure;
+    bool refused = false;
+    try {
+      outcome = digger->Dig(flight->job.keyword, flight->job.settings, hooks);
+      if (outcome->ended_without_table) {
+        const std::string marker = BlockMarkerIn(outcome->page_without_table, options_.block_markers);
+        if (!marker.empty()) {
+          failure = BlockPageFailure(marker);
+          outcome.reset();
+        }
+      }
+    } catch (const RequestRefused&) {
+      refused = true;
+    } catch (const std::exception& error) {
+      failure = JudgeFailure(error, digger->Client(), NowMs());
+    }
+    seed_digger.reset();
+
     lock.lock();
     // Leave the flight first: a store failure below must not leave the
     // seed counted as in flight for the other workers.
-    EndFlight(job->id);
-    if (outcome)
-      Commit(*job, *outcome);
-    else
-      Fail(*job, error);
+    EndFlight(*flight);
+    if (refused || abandoned_) continue;
+    if (outcome) {
+      Commit(flight->job, *outcome);
+      if (flight->proxy) pool_.Succeeded(*flight->proxy);
+    } else if (!flight->proxy || failure->kind == FailureKind::kSeed) {
+      Fail(flight->job, failure->text);
+    } else if (failure->kind == FailureKind::kRetryAfter) {
+      pool_.WaitUntil(*flight->proxy, failure->retry_at_ms);
+    } else {
+      ProxyFailed(*flight->proxy, failure->text);
+    }
+    if (flight->proxy) store_.KeepProxyScore(pool_.Score(*flight->proxy));
   }
 }
 
-std::optional<SeedJob> Harvest::Take(std::unique_lock<std::mutex>& lock) {
+std::optional<Harvest::Flight> Harvest::Take(std::unique_lock<std::mutex>& lock) {
   while (!stopping_) {
+    const int64_t now = NowMs();
     int64_t next_retry_ms = 0;
-    std::optional<SeedJob> job = store_.NextSeed(in_flight_, NowMs(), next_retry_ms);
+    std::optional<SeedJob> job = store_.NextSeed(in_flight_, now, next_retry_ms);
     if (job) {
+      std::optional<size_t> proxy;
+      if (!pool_.Empty()) {
+        int64_t back_ms = 0;
+        proxy = pool_.Acquire(now, back_ms);
+        proxies_back_ms_ = proxy ? 0 : back_ms;
+        if (!proxy) {
+          // Every proxy is benched: wait for the first to come back.
+          changed_.wait_until(lock, TimeOf(back_ms));
+          continue;
+        }
+      }
       in_flight_.push_back(job->id);
-      return job;
+      return Flight{std::move(*job), proxy};
     }
     if (in_flight_.empty() && next_retry_ms == 0) {
       // Nothing queued, nothing that could queue more: the run is over.
@@ -126,20 +182,43 @@ std::optional<SeedJob> Harvest::Take(std::unique_lock<std::mutex>& lock) {
       break;
     }
     if (next_retry_ms != 0)
-      changed_.wait_until(lock, Clock::time_point(std::chrono::milliseconds(next_retry_ms)));
+      changed_.wait_until(lock, TimeOf(next_retry_ms));
     else
       changed_.wait(lock);
   }
   return std::nullopt;
 }
 
-void Harvest::EndFlight(int64_t id) {
-  in_flight_.erase(std::find(in_flight_.begin(), in_flight_.end(), id));
+void Harvest::PaceRequest(const std::optional<size_t>& proxy, int64_t& worker_next_ms) {
+  std::unique_lock<std::mutex> lock(lock_);
+  if (stopping_) throw RequestRefused{};
+  if (options_.max_requests > 0 && requests_ >= options_.max_requests) {
+    request_limit_reached_ = true;
+    stopping_ = true;
+    changed_.notify_all();
+    throw RequestRefused{};
+  }
+  ++requests_;
+  const int64_t spacing =
+      std::uniform_int_distribution<int64_t>(options_.spacing.min_ms, options_.spacing.max_ms)(random_);
+  const int64_t now = NowMs();
+  int64_t at = 0;
+  if (proxy) {
+    at = pool_.ReserveRequest(*proxy, now, spacing);
+  } else {
+    at = std::max(now, worker_next_ms);
+    worker_next_ms = at + spacing;
+  }
+  if (at > now && changed_.wait_until(lock, TimeOf(at), [this] { return stopping_; })) throw RequestRefused{};
+}
+
+void Harvest::EndFlight(const Flight& flight) {
+  in_flight_.erase(std::find(in_flight_.begin(), in_flight_.end(), flight.job.id));
+  if (flight.proxy) pool_.Release(*flight.proxy);
   changed_.notify_all();
 }
 
 void Harvest::Commit(const SeedJob& job, const DigOutcome& outcome) {
-  if (abandoned_) return;
   const int depth = job.depth + 1;
   std::vector<ResultRecord> results;
   std::vector<QueuedSeed> seeds;
@@ -156,7 +235,6 @@ void Harvest::Commit(const SeedJob& job, const DigOutcome& outcome) {
 }
 
 void Harvest::Fail(const SeedJob& job, const std::string& error) {
-  if (abandoned_) return;
   const int attempts = job.failed_attempts + 1;
   const bool final = attempts >= options_.attempts || options_.retry_pauses.empty();
   int64_t retry_at = 0;
@@ -170,6 +248,11 @@ void Harvest::Fail(const SeedJob& job, const std::string& error) {
     counts_.failed += 1;
   }
   if (OnFailure) OnFailure(job.keyword, error, final);
+}
+
+void Harvest::ProxyFailed(size_t proxy, const std::string& error) {
+  const std::chrono::milliseconds cooldown = pool_.Failed(proxy, error, NowMs());
+  if (OnProxyBenched) OnProxyBenched(pool_.Score(proxy).identity, error, cooldown);
 }
 
 }  // namespace kv::harvest

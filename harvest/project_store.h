@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "harvest/proxy_score.h"
+
 namespace kv::harvest {
 
 // How deep and how far a seed is dug; a keyword queued while digging a seed
@@ -93,6 +95,10 @@ class ProjectStore {
 
   virtual int64_t AddMinusWords(const std::vector<std::string>& words) = 0;
   virtual std::vector<std::string> MinusWordList() = 0;
+
+  // The score of a proxy, kept by its identity (its latest figures win).
+  virtual void KeepProxyScore(const ProxyScore& score) = 0;
+  virtual std::vector<ProxyScore> ProxyScores() = 0;
 
   virtual SeedCounts Counts() = 0;
   virtual std::vector<FailedSeed> FailedSeeds() = 0;

@@ -17,7 +17,8 @@ constexpr std::string_view kPageTooLarge = "Text exceeds memo capacity";
 
 // The page at `url` as the page text holds it. A page larger than the page
 // text can hold fails, as it does for the Get command.
-TMemo FetchPage(TIdHTTP& http, const std::string& url) {
+TMemo FetchPage(TIdHTTP& http, const std::string& url, const DigHooks& hooks) {
+  if (hooks.before_request) hooks.before_request();
   MemoryStream body(kPageTextCapacity, std::string(kPageTooLarge));
   http.Get(url, &body);
   body.Seek(0, SeekOrigin::Beginning);
@@ -45,14 +46,14 @@ SeedDigger::SeedDigger(std::string service_url, const ClientSetup& setup)
 
 SeedDigger::~SeedDigger() = default;
 
-DigOutcome SeedDigger::Dig(std::string_view keyword, const DigSettings& settings,
-                           const std::function<void()>& on_page) {
+DigOutcome SeedDigger::Dig(std::string_view keyword, const DigSettings& settings, const DigHooks& hooks) {
   DigOutcome outcome;
-  std::string address = QueryAddress(service_url_, FetchPage(*http_, FormPageAddress(service_url_)), keyword);
+  std::string address =
+      QueryAddress(service_url_, FetchPage(*http_, FormPageAddress(service_url_), hooks), keyword);
   while (!address.empty()) {
-    TMemo page = FetchPage(*http_, address);
+    TMemo page = FetchPage(*http_, address, hooks);
     ++outcome.pages;
-    if (on_page) on_page();
+    if (hooks.after_page) hooks.after_page();
     ResultPage result = ReadResultPage(page, TableKind::kGet);
     if (!result.has_table) {
       outcome.ended_without_table = true;

@@ -37,6 +37,15 @@ struct DigOutcome {
   std::string page_without_table;
 };
 
+// What a dig lets its caller do on the way.
+struct DigHooks {
+  // Before every request: may wait (the pace of the requests) or raise to
+  // end the dig.
+  std::function<void()> before_request;
+  // After every result page fetched.
+  std::function<void()> after_page;
+};
+
 class SeedDigger {
  public:
   SeedDigger(std::string service_url, const ClientSetup& setup);
@@ -46,9 +55,11 @@ class SeedDigger {
 
   // Digs `keyword`; every failure raises, a socket error on any page
   // included (the Get command only shows that one in the status line), and
-  // so does a count that is no number. `on_page` is called after each
-  // page fetched.
-  DigOutcome Dig(std::string_view keyword, const DigSettings& settings, const std::function<void()>& on_page);
+  // so does a count that is no number.
+  DigOutcome Dig(std::string_view keyword, const DigSettings& settings, const DigHooks& hooks);
+
+  // The client, whose last response tells a status failure's details.
+  TIdHTTP& Client() { return *http_; }
 
  private:
   std::string service_url_;

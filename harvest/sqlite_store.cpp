@@ -47,6 +47,21 @@ CREATE TABLE IF NOT EXISTS minus_words (
 );
 )sql";
 
+// Tables added after the first projects were made; created in those too.
+constexpr const char* kLaterTables = R"sql(
+CREATE TABLE IF NOT EXISTS proxies (
+  scheme         TEXT NOT NULL,
+  host           TEXT NOT NULL,
+  port           INTEGER NOT NULL,
+  user           TEXT NOT NULL,
+  requests       INTEGER NOT NULL,
+  failures       INTEGER NOT NULL,
+  last_error     TEXT NOT NULL,
+  benched_until  INTEGER NOT NULL,
+  PRIMARY KEY (scheme, host, port, user)
+);
+)sql";
+
 // A prepared statement, reset after every use.
 class Statement {
  public:
@@ -127,6 +142,8 @@ class SqliteProject : public ProjectStore {
   int64_t DropQueuedSeeds(const std::function<bool(const std::string&)>& drop) override;
   int64_t AddMinusWords(const std::vector<std::string>& words) override;
   std::vector<std::string> MinusWordList() override;
+  void KeepProxyScore(const ProxyScore& score) override;
+  std::vector<ProxyScore> ProxyScores() override;
   SeedCounts Counts() override;
   std::vector<FailedSeed> FailedSeeds() override;
   void ForEachResult(int64_t minimum_count, const std::function<void(const ResultRecord&)>& visit) override;
@@ -198,6 +215,7 @@ void SqliteProject::PrepareTables() {
   if (empty) {
     InTransaction([&] {
       Execute(kSchema);
+      Execute(kLaterTables);
       Statement format(db_, path_, "INSERT INTO project (key, value) VALUES ('format', ?1)");
       format.BindText(1, kFormat).Run();
       return 0;
@@ -211,6 +229,7 @@ void SqliteProject::PrepareTables() {
     format.Reset();
   }
   if (!is_project) throw EProjectError(path_ + ": not a harvest project");
+  Execute(kLaterTables);
 }
 
 void SqliteProject::MatchCollation() {
@@ -346,6 +365,33 @@ std::vector<std::string> SqliteProject::MinusWordList() {
   Statement words(db_, path_, "SELECT word FROM minus_words ORDER BY rowid");
   std::vector<std::string> list;
   while (words.Step()) list.push_back(words.Text(0));
+  return list;
+}
+
+void SqliteProject::KeepProxyScore(const ProxyScore& score) {
+  Statement keep(db_, path_,
+                 "INSERT OR REPLACE INTO proxies (scheme, host, port, user, requests, failures, last_error, "
+                 "benched_until) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)");
+  const ProxyIdentity& who = score.identity;
+  keep.BindText(1, who.scheme).BindText(2, who.host).Bind(3, who.port).BindText(4, who.user);
+  keep.Bind(5, score.requests).Bind(6, score.failures).BindText(7, score.last_error).Bind(8, score.benched_until_ms);
+  keep.Run();
+}
+
+std::vector<ProxyScore> SqliteProject::ProxyScores() {
+  Statement scores(db_, path_,
+                   "SELECT scheme, host, port, user, requests, failures, last_error, benched_until FROM proxies "
+                   "ORDER BY scheme, host, port, user");
+  std::vector<ProxyScore> list;
+  while (scores.Step()) {
+    ProxyScore score;
+    score.identity = {scores.Text(0), scores.Text(1), static_cast<int>(scores.Int(2)), scores.Text(3)};
+    score.requests = scores.Int(4);
+    score.failures = scores.Int(5);
+    score.last_error = scores.Text(6);
+    score.benched_until_ms = scores.Int(7);
+    list.push_back(std::move(score));
+  }
   return list;
 }
 

@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <iostream>
 #include <memory>
@@ -26,6 +27,7 @@
 #include "http/http_client.h"
 #include "tools/harvest/harvest_options.h"
 #include "tools/harvest/progress_line.h"
+#include "tools/harvest/proxy_list.h"
 
 namespace {
 
@@ -72,6 +74,19 @@ int Status(const HarvestArguments& arguments) {
   std::cout << "seeds: " << counts.done << " done, " << counts.queued << " queued, " << counts.failed << " failed\n"
             << "keywords: " << counts.results << '\n'
             << "minus words: " << store->MinusWordList().size() << '\n';
+  const std::vector<ProxyScore> proxies = store->ProxyScores();
+  if (!proxies.empty()) std::cout << "proxies:\n";
+  const int64_t now_ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                             std::chrono::system_clock::now().time_since_epoch())
+                             .count();
+  for (const ProxyScore& proxy : proxies) {
+    std::cout << "  " << proxy.identity.Text() << ": " << proxy.requests << " requests, " << proxy.failures
+              << " failures";
+    if (proxy.benched_until_ms > now_ms)
+      std::cout << ", benched for " << (proxy.benched_until_ms - now_ms + 999) / 1000 << " s more";
+    if (!proxy.last_error.empty()) std::cout << ", last error: " << proxy.last_error;
+    std::cout << '\n';
+  }
   const std::vector<FailedSeed> failed = store->FailedSeeds();
   if (!failed.empty()) std::cout << "failed seeds (run --retry-failed queues them again):\n";
   for (const FailedSeed& seed : failed) {
@@ -134,6 +149,9 @@ class StopSignals {
 };
 
 int Run(const HarvestArguments& arguments, StopSignals& stop_signals) {
+  // A bad proxies file is refused before anything is sent.
+  std::vector<PoolProxy> proxies;
+  if (!arguments.proxies_file.empty()) proxies = kv::tools::ReadProxyList(arguments.proxies_file, arguments.transport);
   const ProjectRunLock run_lock(arguments.project);
   std::unique_ptr<ProjectStore> store = OpenSqliteProject(arguments.project, ProjectOpening::kExisting);
   if (arguments.retry_failed) store->RequeueFailed();
@@ -145,6 +163,13 @@ int Run(const HarvestArguments& arguments, StopSignals& stop_signals) {
     kv::tools::ApplyTransportOptions(arguments.transport, http, tls);
     http.ReadTimeout = arguments.timeout_ms;
   };
+  options.proxies = std::move(proxies);
+  options.spacing = {arguments.delay_min_ms, arguments.delay_max_ms};
+  options.max_requests = arguments.max_requests;
+  if (!arguments.block_markers.empty()) {
+    options.block_markers.clear();
+    for (const std::string& marker : arguments.block_markers) options.block_markers.push_back(kv::Utf8ToCp1251(marker));
+  }
   Harvest harvest(*store, options);
 
   std::unique_ptr<kv::tools::ProgressReporter> reporter;
@@ -161,6 +186,10 @@ int Run(const HarvestArguments& arguments, StopSignals& stop_signals) {
     failed += final ? 1 : 0;
     print("kvornis-harvest: \"" + Shown(keyword) + "\": " + error + (final ? " (failed)" : " (will retry)"));
   };
+  harvest.OnProxyBenched = [&](const ProxyIdentity& proxy, const std::string& error, std::chrono::milliseconds cooldown) {
+    print("kvornis-harvest: proxy " + proxy.Text() + " benched for " + std::to_string(cooldown.count() / 1000) +
+          " s: " + error);
+  };
   auto summary = [&](const char* how, const HarvestProgress& progress) {
     const double elapsed = reporter ? reporter->ElapsedSeconds() : 0;
     return std::string(how) + ": " + kv::tools::ProgressText(progress, elapsed);
@@ -173,7 +202,8 @@ int Run(const HarvestArguments& arguments, StopSignals& stop_signals) {
   });
 
   harvest.Run();
-  if (reporter) reporter->Finish(summary("finished", harvest.Progress()));
+  const HarvestProgress end = harvest.Progress();
+  if (reporter) reporter->Finish(summary(end.request_limit_reached ? "request limit reached" : "finished", end));
   return failed > 0 ? kExitFailure : 0;
 }
 

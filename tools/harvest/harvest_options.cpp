@@ -24,6 +24,16 @@ const char* const kHarvestUsage =
     "    --workers N       seeds dug at once (1-64, default 4)\n"
     "    --retry-failed    queue the failed seeds again first\n"
     "    --timeout MS      a connect or read that takes longer fails (default 30000)\n"
+    "    --proxies FILE    dig through the proxies of FILE, one a line as for -x\n"
+    "                      (http://, socks4://, socks4a://, socks5://, socks5h://,\n"
+    "                      optional user:pass@; # comments); each seed through one\n"
+    "                      proxy, a failing proxy benched for 30 s, doubling to 30 min\n"
+    "    --delay MS|MIN-MAX  the least time between two requests through one proxy\n"
+    "                      (without --proxies: through one worker), MIN-MAX drawn\n"
+    "                      at random for each request\n"
+    "    --max-requests N  stop after N requests; the queue stays for the next run\n"
+    "    --block-marker TEXT  a page without results that holds TEXT (any case) is a\n"
+    "                      block page; repeatable (default: captcha)\n"
     "    --service URL     the keyword service (default: the program's)\n"
     "    --quiet           print nothing but errors\n"
     "    -x, --proxy URL, -U, --proxy-user USER:PASS, --proxy-anyauth, --cacert FILE,\n"
@@ -35,7 +45,8 @@ const char* const kHarvestUsage =
     "    --sep C           the CSV separator (default ';'; ',' for RFC 4180)\n"
     "\n"
     "  --help, --version\n"
-    "exit status: 0 done, 1 failure, 2 bad arguments, 130/143 stopped by SIGINT/SIGTERM\n";
+    "exit status: 0 done, 1 failure (or seeds that failed in the run), 2 bad\n"
+    "arguments, 130/143 stopped by SIGINT/SIGTERM\n";
 
 namespace {
 
@@ -65,6 +76,7 @@ constexpr NumberOption kNumberOptions[] = {
     {"--workers", HarvestCommand::kRun, 1, 64, [](HarvestArguments& a, int64_t v) { a.workers = int(v); }},
     {"--timeout", HarvestCommand::kRun, 1, 3600000, [](HarvestArguments& a, int64_t v) { a.timeout_ms = int(v); }},
     {"--min", HarvestCommand::kExport, 0, INT64_MAX, [](HarvestArguments& a, int64_t v) { a.export_minimum = v; }},
+    {"--max-requests", HarvestCommand::kRun, 1, INT64_MAX, [](HarvestArguments& a, int64_t v) { a.max_requests = v; }},
 };
 
 bool TakeFlag(HarvestArguments& arguments, std::string_view arg) {
@@ -72,6 +84,18 @@ bool TakeFlag(HarvestArguments& arguments, std::string_view arg) {
   if (arg == "--retry-failed") return arguments.retry_failed = true;
   if (arg == "--quiet" || arg == "-q") return arguments.quiet = true;
   return false;
+}
+
+// "MS" or "MIN-MAX", in milliseconds, at most an hour.
+bool ParseDelay(std::string_view text, HarvestArguments& arguments) {
+  constexpr int64_t kLongest = 3600000;
+  const size_t dash = text.find('-');
+  const std::optional<int64_t> min = TryStrToInt64(text.substr(0, dash));
+  const std::optional<int64_t> max = dash == std::string_view::npos ? min : TryStrToInt64(text.substr(dash + 1));
+  if (!min || !max || *min < 0 || *max < *min || *max > kLongest) return false;
+  arguments.delay_min_ms = *min;
+  arguments.delay_max_ms = *max;
+  return true;
 }
 
 bool ValidSeparator(std::string_view text) {
@@ -128,9 +152,19 @@ ParseVerdict ParseHarvestArguments(int argc, char** argv, HarvestArguments& argu
       continue;
     }
     if (arguments.command == HarvestCommand::kRun) {
-      if (arg == "--service") {
-        if (i + 1 >= argc) return bad("--service needs a URL");
-        arguments.service_url = argv[++i];
+      if (arg == "--service" || arg == "--proxies" || arg == "--block-marker") {
+        if (i + 1 >= argc || argv[i + 1][0] == '\0') return bad(std::string(arg) + " needs a value");
+        const std::string value = argv[++i];
+        if (arg == "--service") arguments.service_url = value;
+        if (arg == "--proxies") arguments.proxies_file = value;
+        if (arg == "--block-marker") arguments.block_markers.push_back(value);
+        continue;
+      }
+      if (arg == "--delay") {
+        if (i + 1 >= argc || !ParseDelay(argv[i + 1], arguments)) {
+          return bad("--delay takes MS or MIN-MAX, milliseconds up to 3600000");
+        }
+        ++i;
         continue;
       }
       std::string complaint;
@@ -141,6 +175,9 @@ ParseVerdict ParseHarvestArguments(int argc, char** argv, HarvestArguments& argu
       }
     }
     return bad(std::string(command) + ": unknown option or argument \"" + std::string(arg) + "\"");
+  }
+  if (!arguments.proxies_file.empty() && arguments.transport.proxy) {
+    return bad("--proxies and -x exclude each other: put the proxy in the list");
   }
   return ParseVerdict::kRun;
 }

@@ -3,6 +3,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "harvest/project_store.h"
 #include "tools/transport_options.h"
@@ -25,6 +26,11 @@ struct HarvestArguments {
   std::string service_url;  // empty: the build's service
   int timeout_ms = 30000;   // a read or connect that takes longer fails the page
   TransportOptions transport;
+  std::string proxies_file;  // empty: straight to the service (or through -x)
+  int64_t delay_min_ms = 0;
+  int64_t delay_max_ms = 0;
+  int64_t max_requests = 0;  // 0: no limit
+  std::vector<std::string> block_markers;  // as given (UTF-8); empty: the default
   // export
   int64_t export_minimum = 0;
   char separator = ';';

@@ -40,6 +40,15 @@ std::string ProgressText(const harvest::HarvestProgress& progress, double elapse
     line += "--";
   else
     line += Duration(static_cast<double>(seeds.queued) * elapsed_seconds / static_cast<double>(progress.seeds_dug));
+  if (progress.proxies_back_ms != 0) {
+    const int64_t now_ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                               std::chrono::system_clock::now().time_since_epoch())
+                               .count();
+    if (progress.proxies_back_ms > now_ms) {
+      line += "; every proxy benched, the first back in " +
+              Duration(static_cast<double>(progress.proxies_back_ms - now_ms) / 1000.0);
+    }
+  }
   return line;
 }
 

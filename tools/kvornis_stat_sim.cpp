@@ -18,7 +18,9 @@
 #include <string>
 #include <thread>
 
+#include "tools/stat_sim/client_limits.h"
 #include "tools/stat_sim/options.h"
+#include "tools/stat_sim/pages.h"
 #include "tools/stat_sim/service.h"
 #include "tools/stat_sim/session.h"
 
@@ -26,6 +28,7 @@ namespace {
 
 using kv::statsim::SimOptions;
 
+constexpr const char* kContentType = "text/html; charset=utf-8";
 // A dig of up to 999 pages, with its form page, must stay on one connection.
 constexpr size_t kKeepAliveMaxCount = 100000;
 constexpr time_t kKeepAliveSeconds = 30;
@@ -33,17 +36,42 @@ constexpr size_t kServerThreads = 64;
 // How long a stop waits for open connections before the process just ends.
 constexpr auto kStopGrace = std::chrono::milliseconds(500);
 
-void Configure(httplib::Server& server, const kv::statsim::StatService& service, const SimOptions& options) {
+// Answers a request from an address over its limits in place of the
+// service; false when the request is to be served.
+bool TurnAway(kv::statsim::ClientLimits& limits, const httplib::Request& request, httplib::Response& response) {
+  if (!limits.Active()) return false;
+  switch (limits.Admit(request.remote_addr, kv::statsim::ClientLimits::Clock::now())) {
+    case kv::statsim::Verdict::kServe:
+      return false;
+    case kv::statsim::Verdict::kTooManyRequests:
+      response.status = 429;
+      response.set_header("Retry-After", "1");
+      response.set_content(kv::statsim::TooManyRequestsPage(), kContentType);
+      return true;
+    case kv::statsim::Verdict::kBlocked:
+      response.set_content(kv::statsim::CaptchaPage(), kContentType);
+      return true;
+  }
+  return false;
+}
+
+void Configure(httplib::Server& server, const kv::statsim::StatService& service, kv::statsim::ClientLimits& limits,
+               const SimOptions& options) {
   const auto latency = std::chrono::milliseconds(options.latency_ms);
-  server.Get(".*", [&service, latency](const httplib::Request& request, httplib::Response& response) {
+  server.Get(".*", [&service, &limits, latency](const httplib::Request& request, httplib::Response& response) {
+    // Counted on arrival, as a service counts them, before the pause.
+    const bool turned_away = TurnAway(limits, request, response);
     if (latency.count() > 0) std::this_thread::sleep_for(latency);
+    if (turned_away) return;
     if (request.path == kv::statsim::kServicePath)
       service.Handle(request, response);
     else
       response.status = 404;
   });
+  // The library calls this for every status from 400 on, a 429 with its
+  // own page too; only a bare one gets the "not found" page.
   server.set_error_handler([](const httplib::Request&, httplib::Response& response) {
-    response.set_content("<html><body><p>Not found</p></body></html>\n", "text/html; charset=utf-8");
+    if (response.body.empty()) response.set_content("<html><body><p>Not found</p></body></html>\n", kContentType);
   });
   // The head and the body go out in separate writes; with Nagle's rule the
   // body would wait for the client's delayed ACK, some 40 ms a page.
@@ -62,7 +90,9 @@ void Configure(httplib::Server& server, const kv::statsim::StatService& service,
   server.set_keep_alive_timeout(kKeepAliveSeconds);
   if (options.log) {
     server.set_logger([](const httplib::Request& request, const httplib::Response& response) {
-      std::cerr << request.method << ' ' << request.target << ' ' << response.status << std::endl;
+      // The address goes last: scripts read the first fields by position.
+      std::cerr << request.method << ' ' << request.target << ' ' << response.status << ' ' << request.remote_addr
+                << std::endl;
     });
   }
 }
@@ -106,6 +136,7 @@ int main(int argc, char** argv) {
   signal(SIGPIPE, SIG_IGN);  // a client that leaves mid-page is not our end
 
   kv::statsim::StatService service(*options);
+  kv::statsim::ClientLimits limits(options->limits);
   std::unique_ptr<httplib::Server> made = MakeServer(*options);
   if (!made) {
     std::cerr << "kvornis-stat-sim: cannot serve https with the certificate " << options->tls_cert << " and the key "
@@ -113,7 +144,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   httplib::Server& server = *made;
-  Configure(server, service, *options);
+  Configure(server, service, limits, *options);
   int port = Bind(server, options->port);
   if (port < 0) {
     std::cerr << "kvornis-stat-sim: cannot listen on 127.0.0.1:" << options->port << '\n';

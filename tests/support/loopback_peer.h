@@ -117,7 +117,10 @@ class LoopbackPeer {
 // filled and is never served, so the kernel drops further SYNs and a connect
 // to Port() hangs. After `release_after_ms` the listener starts accepting, so
 // a client that cannot break its own connect is freed a retransmit later
-// instead of after the kernel's full SYN retry time.
+// instead of after the kernel's full SYN retry time. From then on every
+// connection is accepted and kept open without a byte sent, so with
+// `release_after_ms` 0 this is a server (or a proxy) that takes the
+// connect and never answers.
 class StalledListener {
  public:
   explicit StalledListener(int release_after_ms = 3000);

@@ -105,22 +105,22 @@ bool PortTaken(const std::string& complaint) { return complaint.find("Address al
 
 // ---- dante ----------------------------------------------------------------
 
-DanteServer::DanteServer(int blocked_port) {
+DanteServer::DanteServer(int blocked_port, const std::string& external_address) {
   RequireProgram(Program("DANTED", "/usr/sbin/danted"), "dante-server");
   std::mt19937 random = Random();
   for (int attempt = 0; attempt < kPortTries; ++attempt) {
-    if (TryStart(FreePort(random), blocked_port)) return;
+    if (TryStart(FreePort(random), blocked_port, external_address)) return;
     if (!PortTaken(complaint_)) break;
   }
   throw std::runtime_error("danted did not start: " + complaint_);
 }
 
-bool DanteServer::TryStart(int port, int blocked_port) {
+bool DanteServer::TryStart(int port, int blocked_port, const std::string& external_address) {
   const std::string log = dir_.File("danted.log");
   std::filesystem::remove(log);
   std::string config = "logoutput: " + log + "\n" +
                        "internal: 127.0.0.1 port = " + std::to_string(port) + "\n" +
-                       "external: 127.0.0.1\n"
+                       "external: " + external_address + "\n" +
                        "clientmethod: none\n"
                        "socksmethod: none\n";
   // As root, danted works as "nobody" once it has read its config and
@@ -160,19 +160,24 @@ void DanteServer::Stop() {
 
 // ---- microsocks -----------------------------------------------------------
 
-MicrosocksServer::MicrosocksServer(const std::string& user, const std::string& password) {
+MicrosocksServer::MicrosocksServer(const std::string& user, const std::string& password,
+                                   const std::string& outgoing_address) {
   RequireProgram(Program("MICROSOCKS", "/usr/bin/microsocks"), "microsocks");
+  std::vector<std::string> arguments;
+  if (!user.empty()) arguments.insert(arguments.end(), {"-u", user, "-P", password});
+  if (!outgoing_address.empty()) arguments.insert(arguments.end(), {"-b", outgoing_address});
   std::mt19937 random = Random();
   for (int attempt = 0; attempt < kPortTries; ++attempt) {
-    if (TryStart(FreePort(random), user, password)) return;
+    if (TryStart(FreePort(random), arguments)) return;
     if (!PortTaken(complaint_)) break;
   }
   throw std::runtime_error("microsocks did not start: " + complaint_);
 }
 
-bool MicrosocksServer::TryStart(int port, const std::string& user, const std::string& password) {
-  const std::vector<std::string> argv = {Program("MICROSOCKS", "/usr/bin/microsocks"),
-                                         "-i", "127.0.0.1", "-p", std::to_string(port), "-u", user, "-P", password};
+bool MicrosocksServer::TryStart(int port, const std::vector<std::string>& arguments) {
+  std::vector<std::string> argv = {Program("MICROSOCKS", "/usr/bin/microsocks"), "-i", "127.0.0.1", "-p",
+                                   std::to_string(port)};
+  argv.insert(argv.end(), arguments.begin(), arguments.end());
   // It tells of every client on standard output: into a file, not the test's.
   const int output = ::open(dir_.File("stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (output < 0) throw std::runtime_error("microsocks: cannot open " + dir_.File("stdout"));

@@ -10,6 +10,14 @@
 //   MicrosocksServer micro("u", "p");   // SOCKS5 with user name and password
 //   kvornis-get -x "socks5://u:p@" + micro.HostPort() ...
 //
+//   DanteServer fourth(0, "127.0.0.4");   // connects out from 127.0.0.4
+//   MicrosocksServer fifth("", "", "127.0.0.5");   // no authentication;
+//                                                  // connects out from 127.0.0.5
+//
+// An outgoing address lets an origin on loopback tell several proxies
+// apart by the client address it sees (the whole of 127/8 is local, so no
+// address needs to be added to an interface).
+//
 // Dante speaks SOCKS4 and SOCKS5, not SOCKS4A. Each raises
 // std::runtime_error, naming what is missing or what the server said, when
 // it cannot start (scripts/install-deps installs dante-server and
@@ -18,6 +26,7 @@
 #include <sys/types.h>
 
 #include <string>
+#include <vector>
 
 #include "tests/support/temp_dir.h"
 
@@ -26,8 +35,8 @@ namespace kv::test {
 class DanteServer {
  public:
   // `blocked_port`: connects to this port on any host are refused by a
-  // rule (0: none).
-  explicit DanteServer(int blocked_port = 0);
+  // rule (0: none). `external_address`: the address it connects out from.
+  explicit DanteServer(int blocked_port = 0, const std::string& external_address = "127.0.0.1");
   ~DanteServer();
   DanteServer(const DanteServer&) = delete;
   DanteServer& operator=(const DanteServer&) = delete;
@@ -39,7 +48,7 @@ class DanteServer {
   std::string Log() const;
 
  private:
-  bool TryStart(int port, int blocked_port);
+  bool TryStart(int port, int blocked_port, const std::string& external_address);
   void Stop();
 
   TempDir dir_;
@@ -50,7 +59,9 @@ class DanteServer {
 
 class MicrosocksServer {
  public:
-  MicrosocksServer(const std::string& user, const std::string& password);
+  // An empty `user`: no authentication. `outgoing_address`: the address it
+  // connects out from (empty: the system's choice).
+  MicrosocksServer(const std::string& user, const std::string& password, const std::string& outgoing_address = "");
   ~MicrosocksServer();
   MicrosocksServer(const MicrosocksServer&) = delete;
   MicrosocksServer& operator=(const MicrosocksServer&) = delete;
@@ -60,7 +71,7 @@ class MicrosocksServer {
   std::string HostPort() const;
 
  private:
-  bool TryStart(int port, const std::string& user, const std::string& password);
+  bool TryStart(int port, const std::vector<std::string>& arguments);
   void Stop();
 
   TempDir dir_;

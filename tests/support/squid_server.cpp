@@ -56,7 +56,8 @@ std::string ReadOrEmpty(const std::string& path) {
 
 }  // namespace
 
-SquidServer::SquidServer(const Users& users, const std::vector<int>& connect_ports) {
+SquidServer::SquidServer(const Users& users, const std::vector<int>& connect_ports,
+                         const std::string& outgoing_address) {
   for (const std::string& program : {SquidProgram(), std::string(kHelper)}) {
     if (::access(program.c_str(), X_OK) != 0) {
       throw std::runtime_error(program + " not found (scripts/install-deps installs squid)");
@@ -105,6 +106,7 @@ SquidServer::SquidServer(const Users& users, const std::vector<int>& connect_por
     config += tunnel_ports.empty() ? "http_access deny CONNECT\n" : "http_access deny CONNECT !tunnel_ports\n";
     config += "http_access allow authenticated\nhttp_access deny all\n";
     if (::geteuid() == 0) config += "cache_effective_user proxy\n";
+    if (!outgoing_address.empty()) config += "tcp_outgoing_address " + outgoing_address + "\n";
     WriteFileBytes(dir_.File("squid.conf"), config);
     std::filesystem::permissions(dir_.File("squid.conf"), std::filesystem::perms::owner_read |
                                                               std::filesystem::perms::owner_write |

@@ -9,6 +9,12 @@
 //   NginxServer origin;
 //   SquidServer squid({{"u", "p"}}, {tls_origin.Port()});
 //   kvornis-get -x squid.Url() -U u:p origin.BaseUrl() + "/a.txt"
+//
+// With an outgoing address (any of 127/8, which is all local) squid
+// connects to the origin from it, so that an origin on loopback tells
+// several proxies apart by the client address it sees:
+//
+//   SquidServer second({{"u", "p"}}, {}, "127.0.0.2");
 
 #include <sys/types.h>
 
@@ -24,7 +30,9 @@ class SquidServer {
  public:
   // Raises std::runtime_error, with squid's own words, when squid is
   // missing or does not come up.
-  SquidServer(const Users& users, const std::vector<int>& connect_ports);
+  // `outgoing_address`: the address squid connects out from (empty: the
+  // system's choice).
+  SquidServer(const Users& users, const std::vector<int>& connect_ports, const std::string& outgoing_address = "");
   ~SquidServer();
   SquidServer(const SquidServer&) = delete;
   SquidServer& operator=(const SquidServer&) = delete;

@@ -20,7 +20,7 @@ constexpr auto kStartLimit = std::chrono::seconds(20);
 
 }  // namespace
 
-StatSimProcess::StatSimProcess(const std::vector<std::string>& options) {
+StatSimProcess::StatSimProcess(const std::vector<std::string>& options, ErrorOutput error_output) {
   std::string path = BuildDir() + "/tools/kvornis-stat-sim";
   int pipe_fds[2];
   if (pipe2(pipe_fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
@@ -28,6 +28,10 @@ StatSimProcess::StatSimProcess(const std::vector<std::string>& options) {
   argv.insert(argv.end(), options.begin(), options.end());
   ServerProcessOptions server;
   server.stdout_fd = pipe_fds[1];
+  if (error_output == ErrorOutput::kFile) {
+    log_dir_.emplace();
+    server.stderr_path = LogPath();
+  }
   try {
     pid_ = StartServerProcess(argv, server);
   } catch (...) {
@@ -57,6 +61,21 @@ int StatSimProcess::Stop() {
   close(output_);
   output_ = -1;
   return status;
+}
+
+std::string StatSimProcess::LogPath() const { return log_dir_ ? log_dir_->File("stderr") : ""; }
+
+std::string StatSimProcess::Log() const { return log_dir_ ? ReadFileBytes(LogPath()) : ""; }
+
+size_t StatSimProcess::RequestsFrom(std::string_view address) const {
+  const std::string log = Log();
+  size_t count = 0;
+  for (size_t start = 0, end; (end = log.find('\n', start)) != std::string::npos; start = end + 1) {
+    const std::string_view line(log.data() + start, end - start);
+    // The address is the last field; "127.0.0.2" must not match "127.0.0.21".
+    if (line.starts_with("GET ") && line.ends_with(" " + std::string(address))) ++count;
+  }
+  return count;
 }
 
 }  // namespace kv::test

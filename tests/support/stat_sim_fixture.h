@@ -10,17 +10,34 @@
 // The constructor returns once the stand-in accepts connections (it has
 // printed its "listening on" line) and throws when it does not start. The
 // destructor stops it; Stop() does the same and tells how it ended.
+//
+// With ErrorOutput::kFile its standard error (the --log lines among it)
+// goes to a file of its own, for a test that checks who asked for what:
+//
+//   StatSimProcess sim({"--log"}, ErrorOutput::kFile);
+//   ... requests through a proxy whose outgoing address is 127.0.0.2 ...
+//   EXPECT_EQ(sim.RequestsFrom("127.0.0.2"), 3u);
 
 #include <sys/types.h>
 
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "tests/support/temp_dir.h"
 
 namespace kv::test {
 
+enum class ErrorOutput {
+  kTestOutput,  // the test's own standard error
+  kFile,        // a file read by Log()
+};
+
 class StatSimProcess {
  public:
-  explicit StatSimProcess(const std::vector<std::string>& options = {});
+  explicit StatSimProcess(const std::vector<std::string>& options = {},
+                          ErrorOutput error_output = ErrorOutput::kTestOutput);
   ~StatSimProcess();
   StatSimProcess(const StatSimProcess&) = delete;
   StatSimProcess& operator=(const StatSimProcess&) = delete;
@@ -33,11 +50,21 @@ class StatSimProcess {
   // it was already stopped.
   int Stop();
 
+  // With ErrorOutput::kFile: the file, and what the stand-in has written to
+  // it so far (with --log, one "GET TARGET STATUS ADDRESS" line per answered
+  // request). Empty otherwise.
+  std::string LogPath() const;
+  std::string Log() const;
+  // Log lines of requests from the client address `address`, whatever
+  // their answer.
+  size_t RequestsFrom(std::string_view address) const;
+
  private:
   pid_t pid_ = -1;
   int output_ = -1;  // read end of the program's stdout
   int port_ = 0;
   std::string base_url_;
+  std::optional<TempDir> log_dir_;
 };
 
 }  // namespace kv::test

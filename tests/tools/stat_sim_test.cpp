@@ -10,10 +10,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <limits>
 #include <regex>
 #include <set>
 #include <stdexcept>
+#include <thread>
 
 #include "base/cp1251.h"
 #include "tests/support/run_process.h"
@@ -44,9 +46,17 @@ std::string HeaderValue(const std::string& head, std::string_view name) {
 
 class ClientConnection {
  public:
-  explicit ClientConnection(int port) : port_(port), fd_(socket(AF_INET, SOCK_STREAM, 0)) {
+  // `source`: the loopback address to connect from (the whole of 127/8 is
+  // local), so that the stand-in sees another client.
+  explicit ClientConnection(int port, const char* source = "127.0.0.1")
+      : port_(port), fd_(socket(AF_INET, SOCK_STREAM, 0)) {
     timeval limit{10, 0};
     setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    inet_pton(AF_INET, source, &local.sin_addr);
+    if (bind(fd_, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0)
+      throw std::runtime_error(std::string("cannot bind to ") + source);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<uint16_t>(port));
@@ -423,6 +433,57 @@ TEST(StatSimFaults, EachOptionBreaksTheLayoutItNames) {
   }
 }
 
+TEST(StatSimLimits, EachClientAddressIsRateLimitedAndBlockedOnItsOwn) {
+  enum class Answer { kResults, kTooManyRequests, kCaptcha };
+  struct Step {
+    const char* source;
+    int pause_ms;  // before the request
+    Answer answer;
+  };
+  struct Case {
+    std::vector<std::string> options;
+    std::vector<Step> steps;
+  };
+  constexpr const char* kOne = "127.0.0.2";
+  constexpr const char* kOther = "127.0.0.3";
+  const Case cases[] = {
+      {{"--rate-limit", "2"},
+       {{kOne, 0, Answer::kResults},
+        {kOne, 0, Answer::kResults},
+        {kOne, 0, Answer::kTooManyRequests},
+        {kOther, 0, Answer::kResults},
+        {kOne, 0, Answer::kTooManyRequests},
+        {kOne, 1100, Answer::kResults}}},
+      {{"--block-after", "2", "--block-seconds", "1"},
+       {{kOne, 0, Answer::kResults},
+        {kOne, 0, Answer::kResults},
+        {kOne, 0, Answer::kCaptcha},
+        {kOther, 0, Answer::kResults},
+        {kOne, 0, Answer::kCaptcha},
+        {kOne, 1100, Answer::kResults},
+        {kOne, 0, Answer::kResults},
+        {kOne, 0, Answer::kCaptcha}}},
+  };
+  for (const Case& c : cases) {
+    StatSimProcess sim(c.options);
+    ClientConnection opener(sim.Port());
+    const Session session = OpenSession(opener, "кот");
+    for (size_t i = 0; i < c.steps.size(); ++i) {
+      const Step& step = c.steps[i];
+      const std::string where = testing::PrintToString(c.options) + ", step " + std::to_string(i + 1);
+      std::this_thread::sleep_for(std::chrono::milliseconds(step.pause_ms));
+      ClientConnection connection(sim.Port(), step.source);
+      Reply reply = connection.Get(session.query, session.cookie);
+      EXPECT_EQ(reply.status, step.answer == Answer::kTooManyRequests ? 429 : 200) << where;
+      EXPECT_EQ(ReadTable(PageLines(reply.body)).found, step.answer == Answer::kResults) << where;
+      EXPECT_EQ(HeaderValue(reply.head, "Retry-After"), step.answer == Answer::kTooManyRequests ? "1" : "") << where;
+      const bool captcha = reply.body.find("<form") != std::string::npos &&
+                           reply.body.find("captcha") != std::string::npos;
+      EXPECT_EQ(captcha, step.answer == Answer::kCaptcha) << where;
+    }
+  }
+}
+
 TEST(StatSimTool, SameSeedAndOptionsGiveTheSameBytes) {
   auto record = [] {
     StatSimProcess sim({"--pages", "3", "--blank-count", "7"});
@@ -439,10 +500,12 @@ TEST(StatSimTool, HelpBadArgumentsAndCleanStop) {
   ProcessResult help = RunBuildProgram("tools/kvornis-stat-sim", {"--help"});
   EXPECT_EQ(help.exit_code, 0);
   for (const char* option : {"--port", "--pages", "--blank-count", "--table-at-end", "--close-mid-page",
-                             "--no-checkboxes", "--tls-cert", "--tls-key"})
+                             "--no-checkboxes", "--tls-cert", "--tls-key", "--rate-limit", "--block-after",
+                             "--block-seconds"})
     EXPECT_NE(help.out.find(option), std::string::npos) << option;
   for (std::vector<std::string> bad : std::vector<std::vector<std::string>>{
-           {"--pages", "0"}, {"--blank-count", "51"}, {"--port"}, {"--frobnicate"}, {"--tls-cert", "a.pem"}}) {
+           {"--pages", "0"}, {"--blank-count", "51"}, {"--rate-limit", "0"}, {"--block-seconds", "0"}, {"--port"},
+           {"--frobnicate"}, {"--tls-cert", "a.pem"}}) {
     ProcessResult r = RunBuildProgram("tools/kvornis-stat-sim", bad);
     EXPECT_EQ(r.exit_code, 2) << bad[0];
     EXPECT_NE(r.err.find("usage: kvornis-stat-sim"), std::string::npos);

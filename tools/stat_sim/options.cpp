@@ -27,8 +27,18 @@ const char* const kUsage =
     "                        as a distant service would make it (default 0)\n"
     "  --tls-cert FILE       serve https with this certificate (PEM); needs\n"
     "  --tls-key FILE        the certificate's private key (PEM)\n"
-    "  --log                 one line per request on stderr\n"
+    "  --log                 one line per request on stderr: method, target,\n"
+    "                        status, client address\n"
     "  --help                this text\n"
+    "limits per client address, as a busy service sets them:\n"
+    "  --rate-limit N        at most N requests served in any one second (a\n"
+    "                        sliding window); the others get 429 Too Many\n"
+    "                        Requests with Retry-After: 1\n"
+    "  --block-after N       after N requests served, every request gets a\n"
+    "                        captcha page (status 200, no result table) ...\n"
+    "  --block-seconds S     ... for S seconds (default 60); then its count\n"
+    "                        starts again\n"
+    "  Requests turned away (429, captcha) count toward neither limit.\n"
     "faults, for tests of the client:\n"
     "  --tm-first            form page: the tm field line before the key line\n"
     "  --no-checkboxes       form page: no checkboxes line\n"
@@ -55,6 +65,9 @@ constexpr NumberOption kNumberOptions[] = {
     {"--blank-count", 1, kRowsPerPage, [](SimOptions& o, long v) { o.faults.blank_in_count_row = static_cast<int>(v); }},
     {"--close-mid-page", 1, 100000, [](SimOptions& o, long v) { o.close_mid_page = static_cast<int>(v); }},
     {"--latency", 0, 600000, [](SimOptions& o, long v) { o.latency_ms = static_cast<int>(v); }},
+    {"--rate-limit", 1, 1000000, [](SimOptions& o, long v) { o.limits.rate_limit = static_cast<int>(v); }},
+    {"--block-after", 1, 1000000000, [](SimOptions& o, long v) { o.limits.block_after = static_cast<int>(v); }},
+    {"--block-seconds", 1, 86400, [](SimOptions& o, long v) { o.limits.block_seconds = static_cast<int>(v); }},
 };
 
 struct TextOption {

@@ -5,6 +5,7 @@
 #include <ostream>
 #include <string>
 
+#include "tools/stat_sim/client_limits.h"
 #include "tools/stat_sim/pages.h"
 
 namespace kv::statsim {
@@ -19,6 +20,7 @@ struct SimOptions {
   ResultPageFaults faults;
   int close_mid_page = 0;  // 0: none
   int latency_ms = 0;      // a pause before every response
+  LimitOptions limits;     // per client address
   // Both set: https with this certificate and key (PEM files).
   std::string tls_cert;
   std::string tls_key;

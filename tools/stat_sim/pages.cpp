@@ -191,4 +191,23 @@ std::string NoTablePage(std::string_view seed, std::string_view message) {
   return page;
 }
 
+std::string CaptchaPage() {
+  std::string page(kHead);
+  page += "<title>Проверка</title>\n</head>\n<body>\n";
+  page += "<p>Нам кажется, что запросы идут от робота.</p>\n";
+  page += "<form action=\"/captcha\" method=\"post\">\n";
+  page += "<img src=\"/captcha.png\" alt=\"captcha\">\n";
+  page += "<p>Введите символы с картинки (captcha):</p>\n";
+  page += "<input type=\"text\" name=\"answer\" size=\"10\">\n";
+  page += "<input type=\"submit\" value=\"Отправить\">\n</form>\n</body>\n</html>\n";
+  return page;
+}
+
+std::string TooManyRequestsPage() {
+  std::string page(kHead);
+  page += "<title>Слишком много запросов</title>\n</head>\n<body>\n";
+  page += "<p>Слишком много запросов. Повторите через секунду.</p>\n</body>\n</html>\n";
+  return page;
+}
+
 }  // namespace kv::statsim

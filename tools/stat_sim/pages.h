@@ -37,6 +37,12 @@ std::string ResultPage(const ResultPageContent& content, const ResultPageFaults&
 // A page with a message and no result table (stale session, no keyword, no such page).
 std::string NoTablePage(std::string_view seed, std::string_view message);
 
+// What a client over the limits gets in place of the page it asked for: a
+// captcha form (blocked), or a short note to come back later (too many
+// requests). Neither holds a line that a result reader takes for a table.
+std::string CaptchaPage();
+std::string TooManyRequestsPage();
+
 // Target of the link to result page `page` of a query (with "&amp;" between pairs).
 std::string ResultPageLink(std::string_view seed_cp1251, int page);
 

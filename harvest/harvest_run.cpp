@@ -122,12 +122,15 @@ void Harvest::Work() {
     bool refused = false;
     try {
       outcome = digger->Dig(flight->job.keyword, flight->job.settings, hooks);
-      if (outcome->ended_without_table) {
-        const std::string marker = BlockMarkerIn(outcome->page_without_table, options_.block_markers);
-        if (!marker.empty()) {
-          failure = BlockPageFailure(marker);
-          outcome.reset();
-        }
+      // A block page may stand in for the form page (which then lacks its
+      // hidden fields) or for a result page (which then lacks its table).
+      std::string marker = BlockMarkerIn(outcome->form_without_fields, options_.block_markers);
+      if (marker.empty() && outcome->ended_without_table) {
+        marker = BlockMarkerIn(outcome->page_without_table, options_.block_markers);
+      }
+      if (!marker.empty()) {
+        failure = BlockPageFailure(marker);
+        outcome.reset();
       }
     } catch (const RequestRefused&) {
       refused = true;

@@ -48,8 +48,9 @@ SeedDigger::~SeedDigger() = default;
 
 DigOutcome SeedDigger::Dig(std::string_view keyword, const DigSettings& settings, const DigHooks& hooks) {
   DigOutcome outcome;
-  std::string address =
-      QueryAddress(service_url_, FetchPage(*http_, FormPageAddress(service_url_), hooks), keyword);
+  const TMemo form = FetchPage(*http_, FormPageAddress(service_url_), hooks);
+  if (HiddenFieldsQuery(form).empty()) outcome.form_without_fields = form.Text();
+  std::string address = QueryAddress(service_url_, form, keyword);
   while (!address.empty()) {
     TMemo page = FetchPage(*http_, address, hooks);
     ++outcome.pages;

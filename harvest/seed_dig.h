@@ -35,6 +35,9 @@ struct DigOutcome {
   // page: the seed has no keywords); its text, for telling a block page.
   bool ended_without_table = false;
   std::string page_without_table;
+  // The form page's text when it had none of its hidden fields (a block
+  // page may stand in its place); empty otherwise.
+  std::string form_without_fields;
 };
 
 // What a dig lets its caller do on the way.

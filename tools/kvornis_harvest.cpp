@@ -226,6 +226,11 @@ int main(int argc, char** argv) {
       case kv::tools::HarvestCommand::kStatus: return Status(arguments);
       case kv::tools::HarvestCommand::kExport: return Export(arguments);
     }
+  } catch (const kv::tools::EProxyList& bad_list) {
+    // A proxies file is part of what the user asked for, checked before
+    // anything is sent.
+    std::cerr << "kvornis-harvest: " << bad_list.what() << '\n';
+    return 2;
   } catch (const std::exception& failure) {
     std::cerr << "kvornis-harvest: " << failure.what() << '\n';
   }

@@ -37,7 +37,7 @@ Harvest::Harvest(ProjectStore& store, HarvestOptions options)
 
 void Harvest::Run() {
   {
-    std::lock_guard<std::mutex> guard(lock_);
+    std::scoped_lock guard(lock_, store_lock_);
     counts_ = store_.Counts();
   }
   std::exception_ptr failure;
@@ -67,8 +67,9 @@ void Harvest::Stop() {
 
 HarvestProgress Harvest::Abandon() {
   // Held until the process ends: a worker that finishes its seed now waits
-  // for the lock and commits nothing.
+  // for the locks and commits nothing.
   lock_.lock();
+  store_lock_.lock();
   stopping_ = true;
   abandoned_ = true;
   return Figures();
@@ -139,13 +140,22 @@ void Harvest::Work() {
     }
     seed_digger.reset();
 
+    // The keywords are sorted out and committed outside the engine's lock,
+    // so that the other workers' requests do not wait for the disk; the
+    // seed stays in flight until its done mark is committed.
+    std::optional<CommitCounts> added;
+    if (outcome && !refused) {
+      const PreparedDig prepared = Prepare(flight->job, *outcome);
+      std::lock_guard<std::mutex> store_guard(store_lock_);
+      added = store_.CommitDig(flight->job.id, prepared.results, prepared.seeds);
+    }
+
     lock.lock();
-    // Leave the flight first: a store failure below must not leave the
-    // seed counted as in flight for the other workers.
     EndFlight(*flight);
     if (refused || abandoned_) continue;
-    if (outcome) {
-      Commit(flight->job, *outcome);
+    std::lock_guard<std::mutex> store_guard(store_lock_);
+    if (added) {
+      Counted(*added);
       if (flight->proxy) pool_.Succeeded(*flight->proxy);
     } else if (!flight->proxy || failure->kind == FailureKind::kSeed) {
       Fail(flight->job, failure->text);
@@ -162,7 +172,11 @@ std::optional<Harvest::Flight> Harvest::Take(std::unique_lock<std::mutex>& lock)
   while (!stopping_) {
     const int64_t now = NowMs();
     int64_t next_retry_ms = 0;
-    std::optional<SeedJob> job = store_.NextSeed(in_flight_, now, next_retry_ms);
+    std::optional<SeedJob> job;
+    {
+      std::lock_guard<std::mutex> store_guard(store_lock_);
+      job = store_.NextSeed(in_flight_, now, next_retry_ms);
+    }
     if (job) {
       std::optional<size_t> proxy;
       if (!pool_.Empty()) {
@@ -221,16 +235,18 @@ void Harvest::EndFlight(const Flight& flight) {
   changed_.notify_all();
 }
 
-void Harvest::Commit(const SeedJob& job, const DigOutcome& outcome) {
+Harvest::PreparedDig Harvest::Prepare(const SeedJob& job, const DigOutcome& outcome) const {
   const int depth = job.depth + 1;
-  std::vector<ResultRecord> results;
-  std::vector<QueuedSeed> seeds;
+  PreparedDig prepared;
   for (const FoundKeyword& found : outcome.keywords) {
     if (found.keyword.empty() || minus_words_.Matches(found.keyword)) continue;
-    results.push_back({found.keyword, found.count, job.keyword, depth});
-    if (depth <= job.settings.max_depth) seeds.push_back({found.keyword, depth, job.settings});
+    prepared.results.push_back({found.keyword, found.count, job.keyword, depth});
+    if (depth <= job.settings.max_depth) prepared.seeds.push_back({found.keyword, depth, job.settings});
   }
-  const CommitCounts added = store_.CommitDig(job.id, results, seeds);
+  return prepared;
+}
+
+void Harvest::Counted(const CommitCounts& added) {
   counts_.results += added.results;
   counts_.queued += added.seeds - 1;
   counts_.done += 1;

@@ -112,7 +112,14 @@ class Harvest {
   std::optional<Flight> Take(std::unique_lock<std::mutex>& lock);
   // Waits until the request may go, by the pace of its proxy (or worker).
   void PaceRequest(const std::optional<size_t>& proxy, int64_t& worker_next_ms);
-  void Commit(const SeedJob& job, const DigOutcome& outcome);
+  // A finished dig's results and the seeds it queues, as the rules say.
+  struct PreparedDig {
+    std::vector<ResultRecord> results;
+    std::vector<QueuedSeed> seeds;
+  };
+  PreparedDig Prepare(const SeedJob& job, const DigOutcome& outcome) const;
+  // The figures after a committed dig.
+  void Counted(const CommitCounts& added);
   void Fail(const SeedJob& job, const std::string& error);
   void ProxyFailed(size_t proxy, const std::string& error);
   void EndFlight(const Flight& flight);
@@ -122,6 +129,9 @@ class Harvest {
   HarvestOptions options_;
   MinusWords minus_words_;
 
+  // The store has a lock of its own, so that a commit does not hold up the
+  // other workers' requests; where both are taken, lock_ comes first.
+  std::mutex store_lock_;
   mutable std::mutex lock_;  // everything below but pages_
   std::condition_variable changed_;
   ProxyPool pool_;

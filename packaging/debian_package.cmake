@@ -34,11 +34,13 @@ set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 
 # The libraries come from the binaries themselves (dpkg-shlibdeps). What
-# they cannot show: Qt's Russian texts, loaded by name at start-up, and
-# the system's certificate store, which https to the service is checked
-# against. The sqlite3 shell reads a harvest's project.
+# they cannot show: Qt's Russian texts, loaded by name at start-up; a
+# narrow font with Cyrillic letters, since the window places its controls at
+# fixed pixels and a fresh system's DejaVu Sans is wide enough to clip the
+# captions; and the system's certificate store, which https to the service
+# is checked against. The sqlite3 shell reads a harvest's project.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n, ca-certificates")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n, fonts-dejavu-extra | fonts-liberation, ca-certificates")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "sqlite3")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "bash-completion")
 

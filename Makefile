@@ -1,7 +1,7 @@
 # Front door: `make demo` runs Kvornis, `make test` tests it.
 PRESET ?= dev
 
-.PHONY: all build test tsan demo screenshot bench fuzz fuzz-smoke deps configure clean
+.PHONY: all build test package tsan demo screenshot bench fuzz fuzz-smoke deps configure clean
 
 all: build
 
@@ -14,8 +14,15 @@ configure: deps
 build: configure
 	cmake --build --preset $(PRESET)
 
+# The suite, then the Debian package built and checked as a machine that
+# installs it would meet it.
 test: build
 	ctest --preset $(PRESET)
+	@scripts/check-package
+
+# The Debian package of the release build: build/package/kvornis_VERSION_ARCH.deb.
+package: deps
+	@scripts/build-package
 
 # The harvest's tests under ThreadSanitizer: its workers share the socket
 # stack, TLS start-up and the collator. CI runs it after the suite.

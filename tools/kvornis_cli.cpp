@@ -15,6 +15,7 @@
 #include "digging/form_main.h"
 #include "base/cp1251.h"
 #include "base/int_conversion.h"
+#include "base/version.h"
 #include "tools/transport_options.h"
 
 namespace {
@@ -22,6 +23,8 @@ namespace {
 using kv::TFormMain;
 
 struct Options {
+  bool help = false;     // --help: print the usage and do nothing else
+  bool version = false;  // --version: likewise, the version
   bool raw = false;
   std::string service;
   // TLS checks (no --cacert: the build's authority) and the proxy.
@@ -31,6 +34,7 @@ struct Options {
 
 constexpr const char* kUsage =
     "usage: kvornis-cli [--service URL] [--raw] [--proxy URL] [--proxy-user U:P] [--cacert FILE] [-k] STEP...\n"
+    "       kvornis-cli --help | --version\n"
     "steps: keyword=TEXT pages=TEXT min=TEXT row=R list=FILE\n"
     "       get deep broad clear remdup sort count ltor save=FILE savekw=FILE\n"
     "       print=list print=grid\n"
@@ -57,7 +61,10 @@ std::optional<Options> ParseArguments(int argc, char** argv) {
   std::string complaint;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
-    if (arg == "--raw") {
+    if (arg == "--help" || arg == "-h" || arg == "--version") {
+      (arg == "--version" ? options.version : options.help) = true;
+      return options;
+    } else if (arg == "--raw") {
       options.raw = true;
     } else if (arg == "--service" && i + 1 < argc) {
       options.service = argv[++i];
@@ -194,6 +201,14 @@ int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
   std::optional<Options> options = ParseArguments(argc, argv);
   if (!options) return 2;
+  if (options->help) {
+    std::cout << kUsage;
+    return 0;
+  }
+  if (options->version) {
+    std::cout << "kvornis-cli " << kv::kVersion << '\n';
+    return 0;
+  }
   if (options->steps.empty()) {
     std::cerr << kUsage;
     return 2;

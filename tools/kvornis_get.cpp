@@ -17,6 +17,7 @@
 #include "base/int_conversion.h"
 #include "base/stream.h"
 #include "base/text_tokens.h"
+#include "base/version.h"
 #include "http/http_client.h"
 #include "net/intercept.h"
 #include "net/io_handler_ssl.h"
@@ -47,9 +48,13 @@ constexpr const char* kUsage =
     "                       SOCKS5 user name and password (SOCKS4: the user id), never a header\n"
     "  --proxy-anyauth      send an http proxy's credentials only when it asks (407)\n"
     "  --cacert FILE        trust only the authorities in FILE (PEM) for https\n"
-    "  -k, --insecure       https without certificate or host name checks\n";
+    "  -k, --insecure       https without certificate or host name checks\n"
+    "  -h, --help           this text\n"
+    "  --version            the program's version\n";
 
 struct Options {
+  bool help = false;     // --help: print the usage and fetch nothing
+  bool version = false;  // --version: likewise, the version
   std::string output;
   bool include_head = false;
   bool verbose = false;
@@ -79,6 +84,10 @@ std::optional<Options> ParseArguments(int argc, char** argv, std::string& compla
     if (arg.empty() || arg.front() != '-') {
       options.urls.emplace_back(arg);
       continue;
+    }
+    if (arg == "--help" || arg == "-h" || arg == "--version") {
+      (arg == "--version" ? options.version : options.help) = true;
+      return options;
     }
     std::optional<std::string> v;
     if (arg == "-o") {
@@ -285,6 +294,14 @@ int main(int argc, char** argv) {
     if (!complaint.empty()) std::cerr << "kvornis-get: " << complaint << '\n';
     std::cerr << kUsage;
     return 2;
+  }
+  if (options->help) {
+    std::cout << kUsage;
+    return 0;
+  }
+  if (options->version) {
+    std::cout << "kvornis-get " << kv::kVersion << '\n';
+    return 0;
   }
   Fetcher fetcher(*options);
   return fetcher.Run() ? 0 : 1;

@@ -17,6 +17,7 @@
 
 #include "base/cp1251.h"
 #include "base/exception.h"
+#include "base/version.h"
 #include "digging/form_main.h"
 #include "harvest/export/table_export.h"
 #include "harvest/harvest_run.h"
@@ -213,7 +214,7 @@ int main(int argc, char** argv) {
   HarvestArguments arguments;
   switch (kv::tools::ParseHarvestArguments(argc, argv, arguments, std::cerr)) {
     case kv::tools::ParseVerdict::kHelp: std::cout << kv::tools::kHarvestUsage; return 0;
-    case kv::tools::ParseVerdict::kVersion: std::cout << "kvornis-harvest " KVORNIS_VERSION "\n"; return 0;
+    case kv::tools::ParseVerdict::kVersion: std::cout << "kvornis-harvest " << kv::kVersion << '\n'; return 0;
     case kv::tools::ParseVerdict::kBad: return 2;
     case kv::tools::ParseVerdict::kRun: break;
   }

@@ -18,6 +18,7 @@
 #include <string>
 #include <thread>
 
+#include "base/version.h"
 #include "tools/stat_sim/client_limits.h"
 #include "tools/stat_sim/options.h"
 #include "tools/stat_sim/pages.h"
@@ -122,6 +123,10 @@ int main(int argc, char** argv) {
   }
   if (options->help) {
     std::cout << kv::statsim::kUsage;
+    return 0;
+  }
+  if (options->version) {
+    std::cout << "kvornis-stat-sim " << kv::kVersion << '\n';
     return 0;
   }
 

@@ -30,6 +30,7 @@ const char* const kUsage =
     "  --log                 one line per request on stderr: method, target,\n"
     "                        status, client address\n"
     "  --help                this text\n"
+    "  --version             the program's version\n"
     "limits per client address, as a busy service sets them:\n"
     "  --rate-limit N        at most N requests served in any one second (a\n"
     "                        sliding window); the others get 429 Too Many\n"
@@ -91,6 +92,7 @@ constexpr FlagOption kFlags[] = {
     {"--log", [](SimOptions& o) { o.log = true; }},
     {"--help", [](SimOptions& o) { o.help = true; }},
     {"-h", [](SimOptions& o) { o.help = true; }},
+    {"--version", [](SimOptions& o) { o.version = true; }},
 };
 
 const FlagOption* FindFlag(std::string_view arg) {

@@ -26,6 +26,7 @@ struct SimOptions {
   std::string tls_key;
   bool log = false;
   bool help = false;
+  bool version = false;
 };
 
 extern const char* const kUsage;

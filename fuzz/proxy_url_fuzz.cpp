@@ -6,13 +6,13 @@
 #include <string>
 #include <string_view>
 
-#include "tools/transport_options.h"
+#include "http/transport_options.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
-  const kv::tools::ProxyParse parsed = kv::tools::ParseProxyUrl(text);
+  const kv::ProxyParse parsed = kv::ParseProxyUrl(text);
   if (parsed.address) {
-    const kv::tools::ProxyAddress& address = *parsed.address;
+    const kv::ProxyAddress& address = *parsed.address;
     if (!parsed.complaint.empty() || address.host.empty() || address.port < 1 || address.port > 65535) std::abort();
     return 0;
   }

@@ -24,7 +24,7 @@
 #include <string>
 #include <vector>
 
-#include "harvest/minus_words.h"
+#include "app/minus_words.h"
 #include "harvest/project_store.h"
 #include "harvest/proxy_pool.h"
 #include "harvest/seed_dig.h"

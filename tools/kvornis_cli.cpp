@@ -16,7 +16,7 @@
 #include "base/cp1251.h"
 #include "base/int_conversion.h"
 #include "base/version.h"
-#include "tools/transport_options.h"
+#include "http/transport_options.h"
 
 namespace {
 
@@ -28,7 +28,7 @@ struct Options {
   bool raw = false;
   std::string service;
   // TLS checks (no --cacert: the build's authority) and the proxy.
-  kv::tools::TransportOptions transport;
+  kv::TransportOptions transport;
   std::vector<std::pair<std::string, std::string>> steps;  // name, argument
 };
 
@@ -70,10 +70,10 @@ std::optional<Options> ParseArguments(int argc, char** argv) {
       options.service = argv[++i];
     } else if (arg.rfind("--service=", 0) == 0) {
       options.service = arg.substr(10);
-    } else if (const kv::tools::OptionTaken taken =
-                   kv::tools::TakeTransportOption(options.transport, argc, argv, i, false, complaint);
-               taken != kv::tools::OptionTaken::kNo) {
-      if (taken == kv::tools::OptionTaken::kBad) {
+    } else if (const kv::OptionTaken taken =
+                   kv::TakeTransportOption(options.transport, argc, argv, i, false, complaint);
+               taken != kv::OptionTaken::kNo) {
+      if (taken == kv::OptionTaken::kBad) {
         std::cerr << "kvornis-cli: " << complaint << '\n' << kUsage;
         return std::nullopt;
       }
@@ -102,7 +102,7 @@ class Driver {
     // An https service's certificate: checked against --cacert alone when
     // given, not at all with -k; the window's client through the proxy
     // when one is given.
-    kv::tools::ApplyTransportOptions(options.transport, form_.IdHTTP1(), form_.IdSSLIOHandlerSocket1());
+    kv::ApplyTransportOptions(options.transport, form_.IdHTTP1(), form_.IdSSLIOHandlerSocket1());
     form_.SaveDialog1.Runner = [this](const kv::TSaveDialog&) -> std::optional<std::string> {
       if (save_answer_.empty()) return std::nullopt;
       return save_answer_;

@@ -22,7 +22,7 @@
 #include "net/intercept.h"
 #include "net/io_handler_ssl.h"
 #include "tools/buffered_output.h"
-#include "tools/transport_options.h"
+#include "http/transport_options.h"
 
 namespace {
 
@@ -65,7 +65,7 @@ struct Options {
   bool http10 = false;
   std::optional<int> read_timeout;
   bool stats = false;
-  kv::tools::TransportOptions transport;
+  kv::TransportOptions transport;
   std::vector<std::string> urls;
 };
 
@@ -115,10 +115,10 @@ std::optional<Options> ParseArguments(int argc, char** argv, std::string& compla
       options.read_timeout = *kv::TryStrToInt(*v);
     } else if (arg == "--stats") {
       options.stats = true;
-    } else if (const kv::tools::OptionTaken taken =
-                   kv::tools::TakeTransportOption(options.transport, argc, argv, i, true, complaint);
-               taken != kv::tools::OptionTaken::kNo) {
-      if (taken == kv::tools::OptionTaken::kBad) return std::nullopt;
+    } else if (const kv::OptionTaken taken =
+                   kv::TakeTransportOption(options.transport, argc, argv, i, true, complaint);
+               taken != kv::OptionTaken::kNo) {
+      if (taken == kv::OptionTaken::kBad) return std::nullopt;
     } else {
       return std::nullopt;  // an option this tool does not know
     }
@@ -176,7 +176,7 @@ class Fetcher {
     if (options.read_timeout) client_.ReadTimeout = *options.read_timeout;
     for (const std::string& header : options.headers) client_.Request().CustomHeaders.Add(header);
     client_.SetIOHandler(&tls_);
-    kv::tools::ApplyTransportOptions(options.transport, client_, tls_);
+    kv::ApplyTransportOptions(options.transport, client_, tls_);
     // -u is for the server of the first URL, whatever becomes of it.
     if (options.transport.user) client_.BindCredentialsTo(options.urls.front());
     if (options.verbose) {

@@ -19,20 +19,21 @@
 #include "base/exception.h"
 #include "base/version.h"
 #include "digging/form_main.h"
-#include "harvest/export/table_export.h"
+#include "app/export/table_export.h"
 #include "harvest/harvest_run.h"
-#include "harvest/minus_words.h"
+#include "app/minus_words.h"
 #include "harvest/run_lock.h"
 #include "harvest/sqlite_store.h"
 #include "harvest/word_file.h"
 #include "http/http_client.h"
 #include "tools/harvest/harvest_options.h"
 #include "tools/harvest/progress_line.h"
-#include "tools/harvest/proxy_list.h"
+#include "harvest/proxy_list.h"
 
 namespace {
 
 using namespace kv::harvest;
+using kv::MinusWords;
 using kv::tools::HarvestArguments;
 using kv::operator""_w1251;
 
@@ -152,7 +153,7 @@ class StopSignals {
 int Run(const HarvestArguments& arguments, StopSignals& stop_signals) {
   // A bad proxies file is refused before anything is sent.
   std::vector<PoolProxy> proxies;
-  if (!arguments.proxies_file.empty()) proxies = kv::tools::ReadProxyList(arguments.proxies_file, arguments.transport);
+  if (!arguments.proxies_file.empty()) proxies = kv::harvest::ReadProxyList(arguments.proxies_file, arguments.transport);
   const ProjectRunLock run_lock(arguments.project);
   std::unique_ptr<ProjectStore> store = OpenSqliteProject(arguments.project, ProjectOpening::kExisting);
   if (arguments.retry_failed) store->RequeueFailed();
@@ -161,7 +162,7 @@ int Run(const HarvestArguments& arguments, StopSignals& stop_signals) {
   options.workers = arguments.workers;
   options.service_url = arguments.service_url.empty() ? kv::TFormMain::DefaultServiceUrl() : arguments.service_url;
   options.client_setup = [&arguments](kv::TIdHTTP& http, kv::TIdSSLIOHandlerSocket& tls) {
-    kv::tools::ApplyTransportOptions(arguments.transport, http, tls);
+    kv::ApplyTransportOptions(arguments.transport, http, tls);
     http.ReadTimeout = arguments.timeout_ms;
   };
   options.proxies = std::move(proxies);
@@ -227,7 +228,7 @@ int main(int argc, char** argv) {
       case kv::tools::HarvestCommand::kStatus: return Status(arguments);
       case kv::tools::HarvestCommand::kExport: return Export(arguments);
     }
-  } catch (const kv::tools::EProxyList& bad_list) {
+  } catch (const kv::harvest::EProxyList& bad_list) {
     // A proxies file is part of what the user asked for, checked before
     // anything is sent.
     std::cerr << "kvornis-harvest: " << bad_list.what() << '\n';

@@ -18,7 +18,7 @@
 #include "tests/support/squid_server.h"
 #include "tests/support/stat_sim_fixture.h"
 #include "tests/support/temp_dir.h"
-#include "tools/transport_options.h"
+#include "http/transport_options.h"
 
 namespace kv::harvest {
 namespace {
@@ -26,10 +26,10 @@ namespace {
 using namespace kv::test;
 
 PoolProxy ProxyAt(const std::string& url, const ProxyIdentity& identity) {
-  tools::TransportOptions options;
-  options.proxy = *tools::ParseProxyUrl(url).address;
+  TransportOptions options;
+  options.proxy = *ParseProxyUrl(url).address;
   return {identity, [options](TIdHTTP& http, TIdSSLIOHandlerSocket& tls) {
-            tools::ApplyTransportOptions(options, http, tls);
+            ApplyTransportOptions(options, http, tls);
             http.ReadTimeout = 1000;
           }};
 }

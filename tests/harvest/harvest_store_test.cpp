@@ -7,7 +7,7 @@
 
 #include "base/collation.h"
 #include "base/cp1251.h"
-#include "harvest/minus_words.h"
+#include "app/minus_words.h"
 #include "harvest/sqlite_store.h"
 #include "harvest/word_file.h"
 #include "tests/support/run_process.h"

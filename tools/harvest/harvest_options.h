@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "harvest/project_store.h"
-#include "tools/transport_options.h"
+#include "http/transport_options.h"
 
 namespace kv::tools {
 

@@ -1,4 +1,4 @@
-#include "tools/harvest/proxy_list.h"
+#include "harvest/proxy_list.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -7,7 +7,7 @@
 
 #include "base/text_tokens.h"
 
-namespace kv::tools {
+namespace kv::harvest {
 
 namespace {
 
@@ -49,4 +49,4 @@ std::vector<harvest::PoolProxy> ReadProxyList(const std::string& path, const Tra
   return proxies;
 }
 
-}  // namespace kv::tools
+}  // namespace kv::harvest

@@ -7,7 +7,7 @@
 #include <variant>
 
 #include "base/list_line.h"
-#include "harvest/export/table_writers.h"
+#include "app/export/table_writers.h"
 
 namespace kv::export_detail {
 namespace {

@@ -7,9 +7,9 @@
 
 #include "base/exception.h"
 #include "harvest/harvest_run.h"
-#include "tools/transport_options.h"
+#include "http/transport_options.h"
 
-namespace kv::tools {
+namespace kv::harvest {
 
 // "FILE:LINE: complaint" (never with a password), or the file's own failure.
 KV_DECLARE_EXCEPTION(EProxyList, Exception);
@@ -18,4 +18,4 @@ KV_DECLARE_EXCEPTION(EProxyList, Exception);
 // with that proxy to a worker's client.
 std::vector<harvest::PoolProxy> ReadProxyList(const std::string& path, const TransportOptions& base);
 
-}  // namespace kv::tools
+}  // namespace kv::harvest

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "base/cp1251.h"
-#include "harvest/export/table_writers.h"
+#include "app/export/table_writers.h"
 
 namespace kv::export_detail {
 namespace {

@@ -1,4 +1,4 @@
-#include "harvest/export/table_export.h"
+#include "app/export/table_export.h"
 
 #include <gtest/gtest.h>
 

@@ -11,7 +11,7 @@ namespace kv {
 class TextCollator;
 }
 
-namespace kv::harvest {
+namespace kv {
 
 class MinusWords {
  public:
@@ -32,4 +32,4 @@ class MinusWords {
   std::vector<std::vector<std::string>> phrases_;  // word keys per phrase
 };
 
-}  // namespace kv::harvest
+}  // namespace kv

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "tools/transport_options.h"
+#include "http/transport_options.h"
 
-namespace kv::tools {
+namespace kv {
 namespace {
 
 TEST(TransportOptions, ProxyUrlsAndCredentials) {
@@ -68,4 +68,4 @@ TEST(TransportOptions, ProxyUrlsAndCredentials) {
 }
 
 }  // namespace
-}  // namespace kv::tools
+}  // namespace kv

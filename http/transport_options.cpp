@@ -1,4 +1,4 @@
-#include "tools/transport_options.h"
+#include "http/transport_options.h"
 
 #include "base/text_tokens.h"
 #include "http/authentication.h"
@@ -6,7 +6,7 @@
 #include "net/io_handler_ssl.h"
 #include "net/socks.h"
 
-namespace kv::tools {
+namespace kv {
 
 namespace {
 
@@ -260,4 +260,4 @@ void ApplyTransportOptions(const TransportOptions& options, TIdHTTP& client, TId
   }
 }
 
-}  // namespace kv::tools
+}  // namespace kv

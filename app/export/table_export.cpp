@@ -1,10 +1,10 @@
-#include "harvest/export/table_export.h"
+#include "app/export/table_export.h"
 
 #include <algorithm>
 #include <cctype>
 
 #include "base/replace_file.h"
-#include "harvest/export/table_writers.h"
+#include "app/export/table_writers.h"
 
 namespace kv {
 namespace {

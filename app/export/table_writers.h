@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "base/replace_file.h"
-#include "harvest/export/table_export.h"
+#include "app/export/table_export.h"
 
 namespace kv::export_detail {
 

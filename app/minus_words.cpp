@@ -1,10 +1,10 @@
-#include "harvest/minus_words.h"
+#include "app/minus_words.h"
 
 #include <algorithm>
 
 #include "base/collation.h"
 
-namespace kv::harvest {
+namespace kv {
 
 namespace {
 
@@ -68,4 +68,4 @@ bool MinusWords::Matches(std::string_view keyword) const {
   return false;
 }
 
-}  // namespace kv::harvest
+}  // namespace kv

@@ -14,7 +14,7 @@ class TIdHTTP;
 class TIdSSLIOHandlerSocket;
 }  // namespace kv
 
-namespace kv::tools {
+namespace kv {
 
 struct Credentials {
   std::string user;
@@ -79,4 +79,4 @@ OptionTaken TakeTransportOption(TransportOptions& options, int argc, char** argv
 // name and password, never an HTTP header.
 void ApplyTransportOptions(const TransportOptions& options, TIdHTTP& client, TIdSSLIOHandlerSocket& tls);
 
-}  // namespace kv::tools
+}  // namespace kv

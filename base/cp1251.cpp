@@ -179,13 +179,19 @@ std::string Utf8ToCp1251Substituting(std::string_view utf8) { return ConvertUtf8
 std::string Cp1251ToUtf8(std::string_view cp1251) {
   std::string out;
   out.reserve(cp1251.size() * 2);
+  AppendCp1251AsUtf8(out, cp1251);
+  return out;
+}
+
+void AppendCp1251AsUtf8(std::string& out, std::string_view cp1251) {
+  const std::array<char16_t, 256>& table = Cp1251Utf16Table();
   for (unsigned char b : cp1251) {
     if (b < 0x80) {
       out.push_back(static_cast<char>(b));
       continue;
     }
     // Every Windows-1251 character lies in the Basic Multilingual Plane.
-    char32_t cp = Cp1251ToUtf16(b);
+    const char32_t cp = table[b];
     if (cp < 0x800) {
       out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
     } else {
@@ -194,7 +200,6 @@ std::string Cp1251ToUtf8(std::string_view cp1251) {
     }
     out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
   }
-  return out;
 }
 
 }  // namespace kv

@@ -22,6 +22,8 @@ std::string Utf8ToCp1251Substituting(std::string_view utf8);
 // Every Windows-1251 byte has a UTF-8 form (0x98, which has no character,
 // becomes the control U+0098, so that it survives the round trip).
 std::string Cp1251ToUtf8(std::string_view cp1251);
+// The same, appended to `out` (for writers that build long texts).
+void AppendCp1251AsUtf8(std::string& out, std::string_view cp1251);
 
 // UTF-16 form of one Windows-1251 byte (built from ICU's mapping).
 char16_t Cp1251ToUtf16(unsigned char byte) noexcept;

@@ -2,6 +2,7 @@
 // spreadsheet takes the bytes for the system's code page), with a chosen
 // field separator and CR LF line ends.
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -45,14 +46,14 @@ class CsvWriter final : public TableWriter {
   // are found alike before and after the conversion.
   void AppendText(std::string_view cp1251) {
     std::string& out = output_.Buffer();
-    const std::string utf8 = Cp1251ToUtf8(cp1251);
-    const char specials[] = {separator_, '"', '\r', '\n'};
-    if (utf8.find_first_of(std::string_view(specials, sizeof specials)) == std::string::npos) {
-      out += utf8;
+    const bool quoted = std::any_of(cp1251.begin(), cp1251.end(),
+                                    [this](char c) { return c == separator_ || c == '"' || c == '\r' || c == '\n'; });
+    if (!quoted) {
+      AppendCp1251AsUtf8(out, cp1251);
       return;
     }
     out += '"';
-    for (char c : utf8) {
+    for (char c : Cp1251ToUtf8(cp1251)) {
       if (c == '"') out += '"';
       out += c;
     }

@@ -1,6 +1,7 @@
 #include "app/controls.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "base/int_conversion.h"
 
@@ -76,6 +77,16 @@ bool TSaveDialog::Execute() {
   std::optional<std::string> chosen = Runner(*this);
   if (!chosen || chosen->empty()) return false;
   file_name_ = WithDefaultExtension(*chosen, DefaultExt);
+  return true;
+}
+
+// ---- TMinusWordsDialog ------------------------------------------------------
+
+bool TMinusWordsDialog::Execute() {
+  if (!Runner) return false;
+  std::optional<std::string> applied = Runner(words_);
+  if (!applied) return false;
+  words_ = std::move(*applied);
   return true;
 }
 

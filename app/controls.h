@@ -110,6 +110,23 @@ class TSaveDialog {
   std::string file_name_;
 };
 
+// The minus-words dialog: the words (a Windows-1251 text, one phrase a
+// line) that were last applied, offered again on the next run. Running it
+// is left to a runner, which gets the words to offer and returns the words
+// the user applied, or nothing on cancel.
+class TMinusWordsDialog {
+ public:
+  const std::string& Words() const { return words_; }
+
+  // Runs the dialog; true when the user applied words, which are then kept.
+  bool Execute();
+
+  std::function<std::optional<std::string>(const std::string& words)> Runner;
+
+ private:
+  std::string words_;
+};
+
 // Appends "." + extension to `name` when its last path element has none.
 std::string WithDefaultExtension(std::string_view name, std::string_view extension);
 

@@ -28,6 +28,10 @@ class TFormMainModel : public Component {
   TMemo Memo1{kPageTextCapacity};
   TStatusBar StatusBar1;
   TSaveDialog SaveDialog1;
+  // Its own dialog, so that the name offered by the two save items stays
+  // the one they last chose.
+  TSaveDialog ExportDialog1;
+  TMinusWordsDialog MinusDialog1;
 
   // ---- Handlers ----
   void FormShow();
@@ -40,6 +44,11 @@ class TFormMainModel : public Component {
   // Saving.
   void Save1Click();
   void Savekwonly1Click();
+  // The text list as a table (keyword, count) in XLSX or CSV, the format
+  // from the chosen name's extension.
+  void Export1Click();
+  // Removes the lines whose keyword holds one of the minus words.
+  void MinusWords1Click();
 
  private:
   // Grid row `row` from a text-list line: the keyword from character 15 to

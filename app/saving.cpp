@@ -6,17 +6,14 @@
 #include <string_view>
 
 #include "app/form_main.h"
+#include "app/list_line_fields.h"
 #include "base/replace_file.h"
 #include "base/cp1251.h"
 #include "base/exception.h"
 #include "base/stream.h"
-#include "base/text.h"
 
 namespace kv {
 namespace {
-
-constexpr long kKeywordStart = 15;
-constexpr long kKeywordMaxLength = 99;
 
 // File names are the file system's UTF-8; texts of the window are
 // Windows-1251, so a text that shows a name carries it converted.
@@ -66,7 +63,7 @@ void TFormMainModel::Savekwonly1Click() {
   std::string keywords;
   keywords.reserve(MemoArea.TextLength());
   for (size_t i = 0, n = MemoArea.LineCount(); i < n; ++i) {
-    keywords += CopyView(MemoArea.LineView(i), kKeywordStart, kKeywordMaxLength);
+    keywords += SavedKeywordOf(MemoArea.LineView(i));
     keywords += "\r\n";
   }
   PrepareSaveDialog();

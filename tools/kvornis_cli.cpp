@@ -37,6 +37,7 @@ constexpr const char* kUsage =
     "       kvornis-cli --help | --version\n"
     "steps: keyword=TEXT pages=TEXT min=TEXT row=R list=FILE\n"
     "       get deep broad clear remdup sort count ltor save=FILE savekw=FILE\n"
+    "       export=FILE minus=FILE\n"
     "       print=list print=grid\n"
     "--proxy URL: http://, socks4:// (the name resolved here), socks4a:// (by the proxy),\n"
     "       socks5:// or socks5h:// (both send the host name); [user:pass@]host[:port]\n";
@@ -47,7 +48,7 @@ const std::map<std::string, void (TFormMain::*)()> kHandlers = {
     {"ltor", &TFormMain::LtoRClick},       {"get", &TFormMain::DigButtClick},
     {"deep", &TFormMain::DeepButtClick},   {"broad", &TFormMain::BroadButtClick},
 };
-const std::vector<std::string> kValueSteps = {"keyword", "pages", "min", "row", "list", "save", "savekw", "print"};
+const std::vector<std::string> kValueSteps = {"keyword", "pages", "min", "row", "list", "save", "savekw", "export", "minus", "print"};
 
 bool IsKnownStep(const std::string& name, const std::optional<std::string>& arg) {
   if (!arg) return kHandlers.contains(name);
@@ -107,6 +108,11 @@ class Driver {
       if (save_answer_.empty()) return std::nullopt;
       return save_answer_;
     };
+    form_.ExportDialog1.Runner = [this](const kv::TSaveDialog&) -> std::optional<std::string> {
+      if (export_answer_.empty()) return std::nullopt;
+      return export_answer_;
+    };
+    form_.MinusDialog1.Runner = [this](const std::string&) { return minus_answer_; };
     form_.FormShow();
   }
 
@@ -145,16 +151,28 @@ class Driver {
     } else if (name == "save" || name == "savekw") {
       save_answer_ = arg;
       RunHandlerStep([this, name] { name == "save" ? form_.Save1Click() : form_.Savekwonly1Click(); });
+    } else if (name == "export") {
+      export_answer_ = arg;
+      RunHandlerStep([this] { form_.Export1Click(); });
+    } else if (name == "minus") {
+      // The words typed into the dialog, then "Применить".
+      minus_answer_ = ReadText(arg);
+      if (minus_answer_) RunHandlerStep([this] { form_.MinusWords1Click(); });
     } else if (name == "print") {
       Print(arg);
     }
   }
 
   void LoadList(const std::string& path) {
+    if (std::optional<std::string> text = ReadText(path)) form_.MemoArea.TakeText(std::move(*text));
+  }
+
+  // FILE's text as a text of the window; nothing after an error shown.
+  std::optional<std::string> ReadText(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     if (!file) {
       ShowError("Cannot open file \"" + path + "\"");
-      return;
+      return std::nullopt;
     }
     // Read straight into room made once for the file's size: lists run to
     // tens of megabytes (a pipe has no size and simply grows the room).
@@ -169,16 +187,13 @@ class Driver {
       if (have < room) break;
     }
     bytes.resize(have);
-    if (options_.raw) {
-      form_.MemoArea.TakeText(std::move(bytes));
-      return;
-    }
+    if (options_.raw) return bytes;
     std::string text = In(bytes);
     if (text.empty() && !bytes.empty()) {
       ShowError("The file \"" + path + "\" is not UTF-8 text (use --raw for Windows-1251 files)");
-      return;
+      return std::nullopt;
     }
-    form_.MemoArea.TakeText(std::move(text));
+    return text;
   }
 
   void Print(const std::string& what) {
@@ -193,6 +208,8 @@ class Driver {
   const Options& options_;
   TFormMain form_;
   std::string save_answer_;
+  std::string export_answer_;
+  std::optional<std::string> minus_answer_;
 };
 
 }  // namespace

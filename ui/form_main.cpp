@@ -13,6 +13,7 @@
 #include "ui/keyword_edit.h"
 #include "ui/link_label.h"
 #include "ui/menu_shortcuts_first.h"
+#include "ui/minus_words_dialog.h"
 #include "ui/qt_text.h"
 #include "ui/save_dialog.h"
 #include "ui/spin_field.h"
@@ -39,6 +40,8 @@ FormMain::FormMain(std::string service_url) : FormMainModelHolder(std::move(serv
     model.SpinEdKwPM.SetDecimalSeparator(ascii);
   }
   model.SaveDialog1.Runner = [this](const TSaveDialog& dialog) { return RunSaveDialog(this, dialog); };
+  model.ExportDialog1.Runner = [this](const TSaveDialog& dialog) { return RunSaveDialog(this, dialog); };
+  model.MinusDialog1.Runner = [this](const std::string& words) { return RunMinusWordsDialog(this, words); };
 
   CreateControls();
   SetTabOrder();
@@ -68,12 +71,18 @@ void FormMain::BindHandlers() {
 
   bind_item(MainMenu1.Save1, &TFormMain::Save1Click);
   bind_item(MainMenu1.Savekwonly1, &TFormMain::Savekwonly1Click);
+  bind_item(MainMenu1.Export1, &TFormMain::Export1Click);
   bind_own_item(MainMenu1.Exit1, &FormMain::Exit1Click);
   bind_item(MainMenu1.Clear1, &TFormMain::ClearButtClick);
   bind_item(MainMenu1.RemDup1, &TFormMain::RemDupButtClick);
   bind_item(MainMenu1.Sort1, &TFormMain::SortButtClick);
   bind_item(MainMenu1.Count1, &TFormMain::Count1Click);
   bind_item(MainMenu1.LtoR, &TFormMain::LtoRClick);
+  // Undo brings back the lines the minus words removed.
+  connect(MainMenu1.MinusWords1, &QAction::triggered, this, [this] {
+    MemoArea->KeepNextCommandUndoable();
+    Run(&TFormMain::MinusWords1Click);
+  });
   bind_own_item(MainMenu1.About1, &FormMain::About1Click);
 
   StaticText1->OnClick = [this] { RunCommand([this] { StaticText1Click(); }); };

@@ -31,6 +31,7 @@ MainMenu BuildMainMenu(QMenuBar* bar) {
   QMenu* file = AddMenu(bar, "File1", "Файл"_w1251);
   m.Save1 = AddItem(file, "Save1", "Сохранить"_w1251);
   m.Savekwonly1 = AddItem(file, "Savekwonly1", "Сохранить кейворды"_w1251);
+  m.Export1 = AddItem(file, "Export1", "Экспорт..."_w1251);
   file->addSeparator()->setObjectName("N1");
   m.Exit1 = AddItem(file, "Exit1", "Выход"_w1251);
 
@@ -41,6 +42,8 @@ MainMenu BuildMainMenu(QMenuBar* bar) {
   m.Count1 = AddItem(edit, "Count1", "Количество"_w1251, QKeySequence(Qt::CTRL | Qt::Key_C));
   edit->addSeparator()->setObjectName("N2");
   m.LtoR = AddItem(edit, "LtoR", "L <- R  Перенести правую часть налево"_w1251);
+  edit->addSeparator()->setObjectName("N4");
+  m.MinusWords1 = AddItem(edit, "MinusWords1", "Минус-слова..."_w1251);
 
   QMenu* help = AddMenu(bar, "Help1", "?"_w1251);
   m.About1 = AddItem(help, "About1", "О программе..."_w1251);

@@ -12,12 +12,14 @@ namespace kv::ui {
 struct MainMenu {
   QAction* Save1;
   QAction* Savekwonly1;
+  QAction* Export1;
   QAction* Exit1;
   QAction* Clear1;
   QAction* RemDup1;
   QAction* Sort1;
   QAction* Count1;
   QAction* LtoR;
+  QAction* MinusWords1;
   QAction* About1;
 
   QList<QAction*> WithShortcuts() const;

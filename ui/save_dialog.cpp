@@ -19,6 +19,19 @@ QStringList QtNameFilters(std::string_view filter) {
   return filters;
 }
 
+namespace {
+
+// "Text (*.txt)" -> "txt"; empty unless the filter holds one "*.EXT".
+QString SuffixOfFilter(const QString& filter) {
+  const qsizetype open = filter.lastIndexOf(u'(');
+  if (open < 0 || !filter.endsWith(u')')) return {};
+  const QString patterns = filter.mid(open + 1, filter.size() - open - 2).trimmed();
+  if (!patterns.startsWith(QStringLiteral("*.")) || patterns.contains(u' ') || patterns.indexOf(u'*', 2) >= 0) return {};
+  return patterns.mid(2);
+}
+
+}  // namespace
+
 std::optional<std::string> RunSaveDialog(QWidget* parent, const TSaveDialog& settings) {
   QFileDialog dialog(parent, ToQt(settings.Title));
   dialog.setObjectName("SaveDialog1");
@@ -30,7 +43,21 @@ std::optional<std::string> RunSaveDialog(QWidget* parent, const TSaveDialog& set
   dialog.setOption(QFileDialog::DontConfirmOverwrite);
   if (const QStringList filters = QtNameFilters(settings.Filter); !filters.isEmpty()) dialog.setNameFilters(filters);
   dialog.setDefaultSuffix(ToQt(settings.DefaultExt));
-  if (!settings.FileName().empty()) dialog.selectFile(QFile::decodeName(QByteArray::fromStdString(settings.FileName())));
+  // With several formats to choose from, a name typed without extension
+  // gets the chosen one's.
+  QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
+    if (const QString suffix = SuffixOfFilter(filter); !suffix.isEmpty()) dialog.setDefaultSuffix(suffix);
+  });
+  if (!settings.FileName().empty()) {
+    const QString name = QFile::decodeName(QByteArray::fromStdString(settings.FileName()));
+    for (const QString& filter : dialog.nameFilters()) {
+      if (const QString suffix = SuffixOfFilter(filter); !suffix.isEmpty() && name.endsWith(u'.' + suffix)) {
+        dialog.selectNameFilter(filter);
+        dialog.setDefaultSuffix(suffix);
+      }
+    }
+    dialog.selectFile(name);
+  }
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   return QFile::encodeName(dialog.selectedFiles().constFirst()).toStdString();
 }

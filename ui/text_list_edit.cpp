@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <functional>
 #include <iterator>
+#include <utility>
 #include <memory>
 
 #include "ui/qt_text.h"
@@ -204,10 +205,19 @@ TextPoint TextListEdit::PointAt(const QPoint& position) const {
 
 // ---- Showing the model ----
 
+void TextListEdit::KeepNextCommandUndoable() { text_before_command_ = memo_.Text(); }
+
 void TextListEdit::Push() {
+  std::optional<std::string> text_before = std::exchange(text_before_command_, std::nullopt);
   if (!shown_.Changed()) return;
-  // The steps of undo refer to text a command has replaced.
-  undo_.Clear();
+  if (text_before) {
+    // One step puts the whole text back: the steps before it refer to that
+    // text, so they stay good.
+    undo_.Record({}, EndOfText(), std::move(*text_before), false);
+  } else {
+    // The steps of undo refer to text a command has replaced.
+    undo_.Clear();
+  }
   caret_ = Clamped(caret_);
   anchor_ = caret_;
   goal_x_ = -1;

@@ -10,6 +10,8 @@
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
+#include <optional>
+#include <string>
 
 #include "app/memo.h"
 #include "ui/revision_sync.h"
@@ -28,6 +30,9 @@ class TextListEdit : public QAbstractScrollArea {
   // Shows the model after a command changed it: the caret stays where it
   // was, moved back into the text if the text got shorter.
   void Push();
+  // The change the next command makes (shown by the Push after it) becomes
+  // one step of undo instead of voiding them all.
+  void KeepNextCommandUndoable();
 
   // The parts of a plain text box the window and its tests use. The text
   // is the model's with line feeds for line ends; setting it replaces the
@@ -116,6 +121,7 @@ class TextListEdit : public QAbstractScrollArea {
   TMemo& memo_;
   RevisionSync<TMemo> shown_{memo_};
   TextListUndo undo_;
+  std::optional<std::string> text_before_command_;
   TextPoint caret_;
   TextPoint anchor_;
   // Where Up and Down aim, in pixels from the line's start; -1: the caret's.

@@ -52,6 +52,28 @@ TEST(KvornisCli, FailuresOfHandlersAreShownAndTheRunGoesOn) {
                        "status: Сохранить в: " + dir.File("missing/x.txt") + "\n");
 }
 
+TEST(KvornisCli, MinusWordsRemoveLinesAndExportWritesTheRest) {
+  TempDir dir;
+  WriteFileBytes(dir.File("in.txt"), "    351   -   кот\n     42   -   Ёжик в тумане\nтекст\n      7   -   котёл\n");
+  WriteFileBytes(dir.File("minus.txt"), "ежик\n\n");
+  ProcessResult r = Cli({"list=" + dir.File("in.txt"), "minus=" + dir.File("minus.txt"), "print=list",
+                         "export=" + dir.File("out.csv"), "export=" + dir.File("missing/x.csv"),
+                         "export=" + dir.File("out.doc"), "export="});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "status: Удалено строк: 1\n"
+            "    351   -   кот\nтекст\n      7   -   котёл\n"
+            "status: Экспортировано в: " + dir.File("out.csv") + "\n"
+            "error: Cannot create file \"" + dir.File("missing/x.csv") + "\". No such file or directory.\n"
+            "status: Экспортировано в: " + dir.File("out.csv") + "\n"
+            "error: Cannot export to \"" + dir.File("out.doc") +
+            "\": the name must end in .xlsx, .csv or .txt.\n"
+            "status: Экспортировано в: " + dir.File("out.csv") + "\n"
+            "status: Экспортировано в: " + dir.File("out.csv") + "\n");
+  EXPECT_EQ(ReadFileBytes(dir.File("out.csv")),
+            "\xEF\xBB\xBFКейворд;Всего запросов\r\nкот;351\r\n;\r\nкотёл;7\r\n");
+}
+
 TEST(KvornisCli, NumberFieldsClampWhenLeftAndRowsMustExist) {
   ProcessResult r = Cli({"pages=5000", "min=abc", "row=3", "count"});
   EXPECT_EQ(r.exit_code, 0);

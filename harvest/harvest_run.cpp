@@ -22,6 +22,8 @@ Clock::time_point TimeOf(int64_t ms) { return Clock::time_point(std::chrono::mil
 // its request limit is reached. The seed stays queued.
 struct RequestRefused {};
 
+constexpr auto kInterruptRepeat = std::chrono::milliseconds(100);
+
 }  // namespace
 
 Harvest::Harvest(ProjectStore& store, HarvestOptions options)
@@ -43,6 +45,7 @@ void Harvest::Run() {
   std::exception_ptr failure;
   std::mutex failure_lock;
   std::vector<std::thread> workers;
+  working_ = options_.workers;
   for (int i = 0; i < options_.workers; ++i) {
     workers.emplace_back([&] {
       try {
@@ -53,7 +56,21 @@ void Harvest::Run() {
         if (!failure) failure = std::current_exception();
         Stop();
       }
+      std::lock_guard<std::mutex> guard(lock_);
+      --working_;
+      changed_.notify_all();
     });
+  }
+  {
+    // A request that had passed its pace but had no socket yet when Stop()
+    // came would wait on its page unhindered: the diggers are cut off
+    // again until every worker has ended.
+    std::unique_lock<std::mutex> lock(lock_);
+    while (working_ > 0) {
+      changed_.wait_for(lock, kInterruptRepeat);
+      if (interrupted_)
+        for (SeedDigger* digger : digging_) digger->Interrupt();
+    }
   }
   for (std::thread& worker : workers) worker.join();
   if (failure) std::rethrow_exception(failure);
@@ -62,6 +79,10 @@ void Harvest::Run() {
 void Harvest::Stop() {
   std::lock_guard<std::mutex> guard(lock_);
   stopping_ = true;
+  interrupted_ = true;
+  // A request waiting on a slow page would hold the stop up until the
+  // client's read timeout; the digger leaves digging_ only under lock_.
+  for (SeedDigger* digger : digging_) digger->Interrupt();
   changed_.notify_all();
 }
 
@@ -121,6 +142,9 @@ void Harvest::Work() {
     std::optional<DigOutcome> outcome;
     std::optional<DigFailure> failure;
     bool refused = false;
+    lock.lock();
+    digging_.push_back(digger);
+    lock.unlock();
     try {
       outcome = digger->Dig(flight->job.keyword, flight->job.settings, hooks);
       // A block page may stand in for the form page (which then lacks its
@@ -138,6 +162,11 @@ void Harvest::Work() {
     } catch (const std::exception& error) {
       failure = JudgeFailure(error, digger->Client(), NowMs());
     }
+    lock.lock();
+    std::erase(digging_, digger);
+    // A dig that Stop() cut off failed for no fault of the seed's.
+    if (failure && interrupted_) refused = true;
+    lock.unlock();
     seed_digger.reset();
 
     // The keywords are sorted out and committed outside the engine's lock,

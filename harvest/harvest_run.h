@@ -83,8 +83,9 @@ class Harvest {
   // Digs until the queue is empty, the request limit is reached or Stop()
   // is called; returns when every worker has ended.
   void Run();
-  // No new seed and no new request: the seeds in flight end at their next
-  // request and stay queued; what is finished is committed.
+  // No new seed and no new request: the requests under way are cut off,
+  // so the seeds in flight end at once and stay queued; what is finished
+  // is committed.
   void Stop();
   // No new seed is taken and nothing more is committed; returns once no
   // commit is under way, with the store left to the caller, who ends the
@@ -137,7 +138,10 @@ class Harvest {
   ProxyPool pool_;
   std::mt19937_64 random_{std::random_device{}()};
   std::vector<int64_t> in_flight_;
+  std::vector<SeedDigger*> digging_;  // the diggers of the seeds in flight
   bool stopping_ = false;
+  bool interrupted_ = false;  // by Stop(): a failed dig is no failure
+  int working_ = 0;           // workers that have not ended
   bool abandoned_ = false;
   SeedCounts counts_;
   int64_t seeds_dug_ = 0;

@@ -1,5 +1,7 @@
 #include "harvest/seed_dig.h"
 
+#include <sys/socket.h>
+
 #include "digging/form_main.h"
 #include "app/memo.h"
 #include "base/int_conversion.h"
@@ -7,6 +9,7 @@
 #include "digging/page_readers.h"
 #include "digging/service_client.h"
 #include "http/http_client.h"
+#include "net/socket_handle.h"
 #include "net/io_handler_ssl.h"
 
 namespace kv::harvest {
@@ -42,6 +45,14 @@ SeedDigger::SeedDigger(std::string service_url, const ClientSetup& setup)
       http_(std::make_unique<TIdHTTP>()) {
   ConfigureServiceClient(*http_, *tls_, TFormMain::DefaultServiceCa());
   if (setup) setup(*http_, *tls_);
+  // The binding is made now, so that Interrupt() finds the same object
+  // for the digger's whole life.
+  tls_->PrepareTransport();
+}
+
+void SeedDigger::Interrupt() {
+  const TIdSocketHandle* binding = tls_->Binding();
+  if (binding && binding->HandleOpen()) ::shutdown(binding->Handle(), SHUT_RDWR);
 }
 
 SeedDigger::~SeedDigger() = default;

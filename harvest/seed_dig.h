@@ -64,6 +64,14 @@ class SeedDigger {
   // The client, whose last response tells a status failure's details.
   TIdHTTP& Client() { return *http_; }
 
+  // Called from another thread: the request under way, waiting on a slow
+  // page say, fails at once (its socket is shut down both ways, which
+  // wakes a blocked read); what the dig does then is the caller's affair.
+  // The socket may have been closed a moment before and its number taken
+  // by another: a shutdown of a file that is no socket does nothing, and
+  // a stopping run's other sockets are meant to end anyway.
+  void Interrupt();
+
  private:
   std::string service_url_;
   // Before the client, so that the client's last disconnect still finds it.

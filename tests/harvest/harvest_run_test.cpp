@@ -6,11 +6,13 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/cp1251.h"
 #include "harvest/harvest_run.h"
 #include "harvest/sqlite_store.h"
+#include "http/http_client.h"
 #include "tests/support/stat_sim_fixture.h"
 #include "tests/support/temp_dir.h"
 
@@ -130,6 +132,32 @@ TEST(Harvest, FailedDigsAreRetriedThenMarkedFailed) {
     EXPECT_EQ(store->Counts().failed, 0);
     EXPECT_EQ(Results(*store).size(), 100u);
   }
+}
+
+// Regression test: a stop waited for a slow page until the client's read
+// timeout. Now the page is cut off; the seed stays queued, with no failure.
+TEST(Harvest, StopCutsOffRequestsUnderWay) {
+  StatSimProcess sim({"--pages", "1", "--latency", "20000"});
+  TempDir dir;
+  auto store = OpenSqliteProject(dir.File("p.kvh"), ProjectOpening::kCreateIfMissing);
+  store->QueueSeeds({{W("кот"), 0, {0, 1, 1}}, {W("слон"), 0, {0, 1, 1}}});
+  HarvestOptions options = OptionsFor(sim, 2);
+  options.client_setup = [](TIdHTTP& http, TIdSSLIOHandlerSocket&) { http.ReadTimeout = 60000; };
+  Harvest harvest(*store, options);
+  int failures = 0;
+  harvest.OnFailure = [&](const std::string&, const std::string&, bool) { ++failures; };
+  std::thread run([&] { harvest.Run(); });
+  while (harvest.Progress().requests < 2) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  const auto stopped_at = std::chrono::steady_clock::now();
+  harvest.Stop();
+  run.join();
+  // Far below the stand-in's latency, whatever the machine's load.
+  EXPECT_LT(std::chrono::steady_clock::now() - stopped_at, std::chrono::seconds(10));
+  EXPECT_EQ(failures, 0);
+  const SeedCounts counts = store->Counts();
+  EXPECT_EQ(counts.queued, 2);
+  EXPECT_EQ(counts.failed, 0);
+  EXPECT_EQ(counts.done, 0);
 }
 
 }  // namespace

@@ -106,6 +106,8 @@ class ProjectStore {
   // Every result with a count of at least `minimum_count`, by count from
   // the largest, then by keyword in the list sort's order.
   virtual void ForEachResult(int64_t minimum_count, const std::function<void(const ResultRecord&)>& visit) = 0;
+  // The `limit` results kept last, the latest first.
+  virtual std::vector<ResultRecord> LatestResults(int64_t limit) = 0;
 };
 
 }  // namespace kv::harvest

@@ -147,6 +147,7 @@ class SqliteProject : public ProjectStore {
   SeedCounts Counts() override;
   std::vector<FailedSeed> FailedSeeds() override;
   void ForEachResult(int64_t minimum_count, const std::function<void(const ResultRecord&)>& visit) override;
+  std::vector<ResultRecord> LatestResults(int64_t limit) override;
 
  private:
   void Execute(const char* sql);
@@ -436,6 +437,15 @@ void SqliteProject::ForEachResult(int64_t minimum_count, const std::function<voi
     rows.Reset();
     throw;
   }
+}
+
+std::vector<ResultRecord> SqliteProject::LatestResults(int64_t limit) {
+  // A result's row id grows with every keyword kept.
+  Statement rows(db_, path_, "SELECT keyword, count, seed, depth FROM results ORDER BY rowid DESC LIMIT ?1");
+  rows.Bind(1, limit);
+  std::vector<ResultRecord> latest;
+  while (rows.Step()) latest.push_back({rows.Text(0), rows.Int(1), rows.Text(2), static_cast<int>(rows.Int(3))});
+  return latest;
 }
 
 }  // namespace

@@ -29,6 +29,7 @@
 #include "tools/harvest/harvest_options.h"
 #include "tools/harvest/progress_line.h"
 #include "harvest/proxy_list.h"
+#include "harvest/project_export.h"
 
 namespace {
 
@@ -104,24 +105,7 @@ int Export(const HarvestArguments& arguments) {
     return 2;
   }
   std::unique_ptr<ProjectStore> store = OpenSqliteProject(arguments.project, ProjectOpening::kExisting);
-  const MinusWords minus(store->MinusWordList());
-  std::vector<std::string> header = {std::string("Кейворд"_w1251), std::string("Всего запросов"_w1251),
-                                     std::string("Сид"_w1251), std::string("Глубина"_w1251)};
-  kv::ExportOptions options;
-  options.csv_separator = arguments.separator;
-  options.text_count_column = 1;
-  options.text_keyword_column = 0;
-  std::unique_ptr<kv::TableWriter> writer = kv::OpenTableWriter(arguments.file, *format, std::move(header), options);
-  int64_t rows = 0;
-  store->ForEachResult(arguments.export_minimum, [&](const ResultRecord& result) {
-    // Words added after the keywords were kept still leave them out.
-    if (minus.Matches(result.keyword)) return;
-    const kv::ExportCell cells[] = {std::string_view(result.keyword), result.count, std::string_view(result.seed),
-                                    static_cast<int64_t>(result.depth)};
-    writer->AddRow(cells);
-    ++rows;
-  });
-  writer->Finish();
+  const int64_t rows = ExportProject(*store, arguments.file, *format, arguments.export_minimum, arguments.separator);
   std::cout << rows << " keywords written to " << arguments.file << '\n';
   return 0;
 }

@@ -3,6 +3,9 @@
 #include <unistd.h>
 
 #include <cinttypes>
+#include <optional>
+
+#include "harvest/run_figures.h"
 
 namespace kv::tools {
 
@@ -27,19 +30,15 @@ std::string Duration(double seconds) {
 
 std::string ProgressText(const harvest::HarvestProgress& progress, double elapsed_seconds) {
   const harvest::SeedCounts& seeds = progress.seeds;
-  const double pages_per_second = elapsed_seconds > 0 ? static_cast<double>(progress.pages) / elapsed_seconds : 0;
   char text[256];
   std::snprintf(text, sizeof text,
                 "seeds %" PRId64 " done / %" PRId64 " queued / %" PRId64 " failed, %" PRId64
                 " keywords, %.1f pages/s, ETA ",
-                seeds.done, seeds.queued, seeds.failed, seeds.results, pages_per_second);
+                seeds.done, seeds.queued, seeds.failed, seeds.results,
+                harvest::PagesPerSecond(progress, elapsed_seconds));
   std::string line = text;
-  if (seeds.queued == 0)
-    line += "0s";
-  else if (progress.seeds_dug == 0 || elapsed_seconds <= 0)
-    line += "--";
-  else
-    line += Duration(static_cast<double>(seeds.queued) * elapsed_seconds / static_cast<double>(progress.seeds_dug));
+  const std::optional<double> left = harvest::SecondsLeft(progress, elapsed_seconds);
+  line += left ? Duration(*left) : "--";
   if (progress.proxies_back_ms != 0) {
     const int64_t now_ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                                std::chrono::system_clock::now().time_since_epoch())

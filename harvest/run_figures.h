@@ -1,0 +1,16 @@
+#pragma once
+// What a person watching a run wants from its figures: the pace and the
+// time left, the same in the tool's progress line and in the window.
+#include <optional>
+
+#include "harvest/harvest_run.h"
+
+namespace kv::harvest {
+
+double PagesPerSecond(const HarvestProgress& progress, double elapsed_seconds);
+
+// The queue at the rate seeds were finished so far; 0 with nothing queued,
+// none while no seed has been finished yet.
+std::optional<double> SecondsLeft(const HarvestProgress& progress, double elapsed_seconds);
+
+}  // namespace kv::harvest

@@ -10,6 +10,7 @@
 #include "ui/browser.h"
 #include "ui/form_about.h"
 #include "ui/grid_view.h"
+#include "ui/harvest_window.h"
 #include "ui/keyword_edit.h"
 #include "ui/link_label.h"
 #include "ui/menu_shortcuts_first.h"
@@ -72,6 +73,7 @@ void FormMain::BindHandlers() {
   bind_item(MainMenu1.Save1, &TFormMain::Save1Click);
   bind_item(MainMenu1.Savekwonly1, &TFormMain::Savekwonly1Click);
   bind_item(MainMenu1.Export1, &TFormMain::Export1Click);
+  bind_own_item(MainMenu1.Harvest1, &FormMain::Harvest1Click);
   bind_own_item(MainMenu1.Exit1, &FormMain::Exit1Click);
   bind_item(MainMenu1.Clear1, &TFormMain::ClearButtClick);
   bind_item(MainMenu1.RemDup1, &TFormMain::RemDupButtClick);
@@ -134,6 +136,11 @@ void FormMain::Exit1Click() { close(); }
 
 void FormMain::About1Click() {
   if (about_) about_->ShowModal();
+}
+
+void FormMain::Harvest1Click() {
+  if (!harvest_window_) harvest_window_ = new HarvestWindow(*this);
+  harvest_window_->Open();
 }
 
 void FormMain::StaticText1Click() { OpenInBrowser(kProgramsAddress); }

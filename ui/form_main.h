@@ -22,6 +22,7 @@ namespace kv::ui {
 class ClientArea;
 class FormAbout;
 class GridView;
+class HarvestWindow;
 class KeywordEdit;
 class LinkLabel;
 class MenuShortcutsFirst;
@@ -59,6 +60,9 @@ class FormMain : private FormMainModelHolder, public QMainWindow {
   // ---- Handlers of the window itself ----
   void Exit1Click();
   void About1Click();
+  // Opens the harvest window (made on first use).
+  void Harvest1Click();
+  HarvestWindow* Harvester() const { return harvest_window_; }
   void StaticText1Click();
   void StaticText2Click();
 
@@ -98,6 +102,7 @@ class FormMain : private FormMainModelHolder, public QMainWindow {
 
   MenuShortcutsFirst* shortcuts_first_;
   FormAbout* about_ = nullptr;
+  HarvestWindow* harvest_window_ = nullptr;
 };
 
 }  // namespace kv::ui

@@ -32,6 +32,8 @@ MainMenu BuildMainMenu(QMenuBar* bar) {
   m.Save1 = AddItem(file, "Save1", "Сохранить"_w1251);
   m.Savekwonly1 = AddItem(file, "Savekwonly1", "Сохранить кейворды"_w1251);
   m.Export1 = AddItem(file, "Export1", "Экспорт..."_w1251);
+  file->addSeparator()->setObjectName("N3");
+  m.Harvest1 = AddItem(file, "Harvest1", "Пакетный сбор..."_w1251);
   file->addSeparator()->setObjectName("N1");
   m.Exit1 = AddItem(file, "Exit1", "Выход"_w1251);
 

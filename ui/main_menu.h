@@ -13,6 +13,7 @@ struct MainMenu {
   QAction* Save1;
   QAction* Savekwonly1;
   QAction* Export1;
+  QAction* Harvest1;
   QAction* Exit1;
   QAction* Clear1;
   QAction* RemDup1;

@@ -1,7 +1,7 @@
 # Front door: `make demo` runs Kvornis, `make test` tests it.
 PRESET ?= dev
 
-.PHONY: all build test package tsan demo screenshot bench fuzz fuzz-smoke deps configure clean
+.PHONY: all build test package tsan demo screenshot screenshot-harvest bench fuzz fuzz-smoke deps configure clean
 
 all: build
 
@@ -39,6 +39,10 @@ demo: deps
 # A picture of the window after a real dig, taken under Xvfb.
 screenshot: deps
 	@scripts/screenshot
+
+# The harvest window mid-run, the same way.
+screenshot-harvest: deps
+	@scripts/screenshot-harvest
 
 bench:
 	@$(MAKE) --no-print-directory build PRESET=release

@@ -85,6 +85,7 @@ void HarvestWindow::CreateControls() {
   seeds_edit_ = new QPlainTextEdit(this);
   seeds_edit_->setObjectName("SeedsEdit");
   seeds_edit_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  seeds_edit_->setTabChangesFocus(true);
   auto* seeds = new QVBoxLayout;
   seeds->addWidget(new QLabel(ToQt("Сиды (по одному в строке):"_w1251), this));
   seeds->addWidget(seeds_edit_);

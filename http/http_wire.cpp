@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/int_conversion.h"
+#include "base/percent_encoding.h"
 #include "base/text.h"
 #include "base/text_tokens.h"
 #include "http/header_list.h"
@@ -52,18 +53,14 @@ void WriteRequestHead(std::string& head, TIdHTTPMethod method, std::string_view 
 std::string EncodeControlBytes(std::string target) {
   auto is_control = [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; };
   if (std::none_of(target.begin(), target.end(), is_control)) return target;
-  static constexpr char kHex[] = "0123456789ABCDEF";
   std::string encoded;
   encoded.reserve(target.size() + 8);
   for (char c : target) {
-    if (!is_control(c)) {
+    if (is_control(c)) {
+      AppendPercentEscape(encoded, static_cast<unsigned char>(c));
+    } else {
       encoded += c;
-      continue;
     }
-    const auto byte = static_cast<unsigned char>(c);
-    encoded += '%';
-    encoded += kHex[byte >> 4];
-    encoded += kHex[byte & 0x0F];
   }
   return encoded;
 }
@@ -97,11 +94,8 @@ std::optional<int64_t> ChunkSizeOf(std::string_view line) {
   if (line.empty() || line.size() > kMaxDigits) return std::nullopt;
   int64_t length = 0;
   for (char c : line) {
-    int digit;
-    if (c >= '0' && c <= '9') digit = c - '0';
-    else if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-    else return std::nullopt;
+    const int digit = HexDigitValue(c);
+    if (digit < 0) return std::nullopt;
     length = length * 16 + digit;
   }
   return length;

@@ -24,8 +24,6 @@ long LocalOffsetSeconds(time_t now) {
   return local.tm_gmtoff;
 }
 
-int IntOr(std::string_view text, int fallback) { return TryStrToInt(text).value_or(fallback); }
-
 }  // namespace
 
 TDateTime LocalOffsetFromUtc() {
@@ -94,67 +92,96 @@ int DayNumber(std::string_view text) { return NamePlace(CopyView(text, 1, 3), kP
 
 int MonthNumber(std::string_view text) { return NamePlace(text, kPackedMonthNames); }
 
-TDateTime ParseInternetDate(std::string& text) {
-  text = Trim(text);
-  if (text.empty()) return 0;
+namespace {
 
+int IntOr(std::string_view text, int fallback) { return TryStrToInt(text).value_or(fallback); }
+
+// The day and the month, in either order, after an optional day name;
+// between them "-" (when a "-" stands before the first blank) or a blank.
+void ReadDayAndMonth(std::string_view& text, int& day, int& month) {
   if (DayNumber(text) > 0) {
-    CutToken(text, " ");
-    text = TrimLeft(text);
+    CutTokenView(text, " ");
+    text = TrimLeftView(text);
   }
-  const size_t dash = Pos("-", text);
-  const std::string separator = (dash > 1 && dash < Pos(" ", text)) ? "-" : " ";
+  const size_t dash = text.find('-');
+  const size_t blank = text.find(' ');
+  const std::string_view separator = dash > 0 && blank != std::string_view::npos && dash < blank ? "-" : " ";
+  auto read_day = [&] {
+    day = IntOr(CutTokenView(text, separator), 1);
+    text = TrimLeftView(text);
+  };
+  auto read_month = [&] {
+    month = MonthNumber(CutTokenView(text, separator));
+    text = TrimLeftView(text);
+  };
+  if (MonthNumber(text.substr(0, text.find(separator))) > 0) {
+    read_month();
+    read_day();
+  } else {
+    read_day();
+    read_month();
+  }
+}
 
+// The year, which may stand after the time ("Sun Nov  6 08:49:37 1994"):
+// then the time is what is left in `text`. Two-digit years are widened.
+int ReadYear(std::string_view& text) {
+  const std::string_view token = CutTokenView(text, " ");
+  int year = IntOr(token, 1900);
+  if (year == 1900) {
+    year = IntOr(text, 1900);
+    text = token;
+  }
+  if (year < 80) return year + 2000;
+  if (year < 100) return year + 1900;
+  return year;
+}
+
+// ParseInternetDate over a view, so that no date read costs a copy: `text`
+// is left at the unread rest, a part of what it was. An unreadable date
+// leaves no zone behind either, so that it gives exactly 0 before the local
+// offset is added.
+TDateTime ReadInternetDate(std::string_view& text) {
+  text = TrimView(text);
+  if (text.empty()) return 0;
   int day = 1;
   int month = 0;
-  auto readDay = [&] {
-    day = IntOr(CutToken(text, separator), 1);
-    text = TrimLeft(text);
-  };
-  auto readMonth = [&] {
-    month = MonthNumber(CutToken(text, separator));
-    text = TrimLeft(text);
-  };
-  if (MonthNumber(std::string_view(text).substr(0, text.find(separator))) > 0) {
-    readMonth();
-    readDay();
-  } else {
-    readDay();
-    readMonth();
-  }
-
-  std::string yearToken = CutToken(text, " ");
-  int year = IntOr(yearToken, 1900);
-  if (year == 1900) {
-    // The time stands before the year ("Sun Nov  6 08:49:37 1994").
-    year = IntOr(text, 1900);
-    text = std::move(yearToken);
-  }
-  if (year < 80) {
-    year += 2000;
-  } else if (year < 100) {
-    year += 1900;
-  }
-
-  // An unreadable date leaves no zone behind either, so that it gives
-  // exactly 0 before the local offset is added.
-  auto unreadable = [&text] {
-    text.clear();
-    return 0.0;
-  };
+  ReadDayAndMonth(text, day, month);
+  const int year = ReadYear(text);
   TDateTime date = 0;
-  if (!TryEncodeDate(year, month, day, date)) return unreadable();
-
-  if (Pos(":", text) > 0) {
-    std::string clock = CutToken(text, " ");
-    const int hours = IntOr(CutToken(clock, ":"), 0);
-    const int minutes = IntOr(CutToken(clock, ":"), 0);
+  if (!TryEncodeDate(year, month, day, date)) {
+    text = {};
+    return 0;
+  }
+  if (text.find(':') != std::string_view::npos) {
+    std::string_view clock = CutTokenView(text, " ");
+    const int hours = IntOr(CutTokenView(clock, ":"), 0);
+    const int minutes = IntOr(CutTokenView(clock, ":"), 0);
     const int seconds = IntOr(clock, 0);
     TDateTime time = 0;
-    if (!TryEncodeTime(hours, minutes, seconds, 0, time)) return unreadable();
+    if (!TryEncodeTime(hours, minutes, seconds, 0, time)) {
+      text = {};
+      return 0;
+    }
     date = date >= 0 ? date + time : date - time;
   }
-  text = TrimLeft(text);
+  text = TrimLeftView(text);
+  return date;
+}
+
+}  // namespace
+
+TDateTime ParseInternetDate(std::string& text) {
+  std::string_view rest = text;
+  const TDateTime date = ReadInternetDate(rest);
+  // The rest is a part of the text: the text is cut down to it in place.
+  if (rest.empty()) {
+    text.clear();
+  } else {
+    const size_t start = static_cast<size_t>(rest.data() - text.data());
+    text.erase(start + rest.size());
+    text.erase(0, start);
+  }
   return date;
 }
 
@@ -168,51 +195,9 @@ TDateTime ZoneTextToOffset(std::string_view text) {
   return zone.front() == '-' ? -offset : offset;
 }
 
-namespace {
-
-// Reads the form servers send in Date and Last-Modified, "Sun, 06 Nov 1994
-// 08:49:37 GMT", in place: the same date as ParseInternetDate gives for it,
-// with no zone to take off. False for any other text, or for what that
-// parser reads otherwise (a year below 100, or 1900; a day or a time that
-// does not exist), so that it reads those itself.
-bool ReadServerDate(std::string_view text, TDateTime& result) {
-  if (text.size() != 29 || text[3] != ',' || text.substr(25) != " GMT") return false;
-  for (size_t at : {4, 7, 11, 16}) {
-    if (text[at] != ' ') return false;
-  }
-  if (text[19] != ':' || text[22] != ':') return false;
-  bool digits = true;
-  auto number = [&](size_t at, size_t length) {
-    int value = 0;
-    for (size_t i = at; i < at + length; ++i) {
-      if (text[i] < '0' || text[i] > '9') digits = false;
-      value = value * 10 + (text[i] - '0');
-    }
-    return value;
-  };
-  const int day = number(5, 2);
-  const int year = number(12, 4);
-  const int hour = number(17, 2);
-  const int minute = number(20, 2);
-  const int second = number(23, 2);
-  if (!digits || year < 100 || year == 1900 || DayNumber(text) == 0) return false;
-  const int month = MonthNumber(text.substr(8, 3));
-  TDateTime date = 0;
-  TDateTime time = 0;
-  if (month == 0 || !TryEncodeDate(year, month, day, date) || !TryEncodeTime(hour, minute, second, 0, time))
-    return false;
-  result = date >= 0 ? date + time : date - time;
-  return true;
-}
-
-}  // namespace
-
 TDateTime InternetDateToLocal(std::string_view text, TDateTime local_offset) {
-  if (text.empty()) return local_offset;  // what reading no date gives: 0
-  TDateTime server_date = 0;
-  if (ReadServerDate(text, server_date)) return server_date + local_offset;
-  std::string rest(text);
-  TDateTime date = ParseInternetDate(rest);
+  std::string_view rest = text;
+  TDateTime date = ReadInternetDate(rest);
   if (rest.size() > 4) date -= ZoneTextToOffset(rest);
   return date + local_offset;
 }

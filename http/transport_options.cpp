@@ -1,8 +1,10 @@
 #include "http/transport_options.h"
 
+#include "base/percent_encoding.h"
 #include "base/text_tokens.h"
 #include "http/authentication.h"
 #include "http/http_client.h"
+#include "http/uri.h"
 #include "net/io_handler_ssl.h"
 #include "net/socks.h"
 
@@ -10,30 +12,29 @@ namespace kv {
 
 namespace {
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
+// A proxy URL split by the URL class, but for what it would split otherwise.
+struct ProxyUrlParts {
+  std::optional<std::string_view> user_info;  // before the authority's last "@"
+  std::string_view authority;  // the rest of it, up to the first "/"
+  TIdURI uri;  // the URL without user_info and its "@"
+};
 
-// "%XX" escapes to their bytes; nullopt for a "%" not followed by two hex
-// digits.
-std::optional<std::string> PercentDecode(std::string_view text) {
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '%') {
-      out += text[i];
-      continue;
-    }
-    if (i + 2 >= text.size()) return std::nullopt;
-    const int high = HexDigit(text[i + 1]);
-    const int low = HexDigit(text[i + 2]);
-    if (high < 0 || low < 0) return std::nullopt;
-    out += static_cast<char>(high * 16 + low);
-    i += 2;
+// The URL class ends user and password at the authority's first "@"; a
+// proxy's password may hold one, so here they end at its last "@", and the
+// URL class is given the rest. `url` has a scheme and outlives the parts.
+ProxyUrlParts SplitProxyUrl(std::string_view url) {
+  ProxyUrlParts parts;
+  const size_t start = url.find("://") + 3;
+  std::string_view authority = url.substr(start, url.find('/', start) - start);
+  std::string without_user_info(url);
+  if (const size_t at = authority.rfind('@'); at != std::string_view::npos) {
+    parts.user_info = authority.substr(0, at);
+    authority.remove_prefix(at + 1);
+    without_user_info.erase(start, at + 1);
   }
-  return out;
+  parts.authority = authority;
+  parts.uri.Parse(without_user_info);
+  return parts;
 }
 
 // A port of 1 to 65535 written in decimal digits alone.
@@ -125,53 +126,41 @@ Credentials ParseCredentials(std::string_view text) {
 }
 
 ProxyParse ParseProxyUrl(std::string_view text) {
-  std::string_view rest = text;
-  ProxyAddress address;
-  if (const size_t scheme_end = rest.find("://"); scheme_end != std::string_view::npos) {
-    const std::string scheme(rest.substr(0, scheme_end));
-    const std::optional<ProxyKind> kind = KindOfScheme(UpperCaseAscii(scheme));
-    if (!kind) {
-      return Complaint(text, "unsupported scheme '" + scheme +
-                       "'; use http://, socks4://, socks4a://, socks5:// or socks5h://");
-    }
-    address.kind = *kind;
-    rest.remove_prefix(scheme_end + 3);
+  // Without a scheme the URL class would see a path: a bare address is an
+  // HTTP proxy's.
+  const std::string url = text.find("://") == std::string_view::npos ? "http://" + std::string(text) : std::string(text);
+  const ProxyUrlParts parts = SplitProxyUrl(url);
+  const TIdURI& uri = parts.uri;
+  const std::optional<ProxyKind> kind = KindOfScheme(UpperCaseAscii(uri.Protocol));
+  if (!kind) {
+    return Complaint(text, "unsupported scheme '" + uri.Protocol +
+                     "'; use http://, socks4://, socks4a://, socks5:// or socks5h://");
   }
-  if (rest.ends_with('/')) rest.remove_suffix(1);
-  if (rest.find_first_of("/?#") != std::string_view::npos) {
-    return Complaint(text, "a proxy address has no path");
-  }
-  if (const size_t at = rest.rfind('@'); at != std::string_view::npos) {
-    const Credentials raw = ParseCredentials(rest.substr(0, at));
-    const std::optional<std::string> user = PercentDecode(raw.user);
-    const std::optional<std::string> password = PercentDecode(raw.password);
+  // The URL class ends the authority at "/" alone.
+  const bool has_path = uri.Directory.size() > 1 || !uri.Resource.empty() || !uri.Query.empty() ||
+                        !uri.Fragment.empty() || parts.authority.find_first_of("?#") != std::string_view::npos;
+  if (has_path) return Complaint(text, "a proxy address has no path");
+  ProxyAddress address{*kind, uri.Host, 1080, std::nullopt};
+  if (parts.user_info) {
+    const Credentials raw = ParseCredentials(*parts.user_info);
+    std::optional<std::string> user = PercentDecode(raw.user, BadEscape::kFail);
+    std::optional<std::string> password = PercentDecode(raw.password, BadEscape::kFail);
     if (!user || !password) return Complaint(text, "bad percent escape in user:pass");
-    address.credentials = Credentials{*user, *password};
-    rest.remove_prefix(at + 1);
+    address.credentials = Credentials{std::move(*user), std::move(*password)};
   }
-  std::string_view port;
-  if (rest.starts_with('[')) {
-    // [IPv6 address]
-    const size_t close = rest.find(']');
-    if (close == std::string_view::npos) return Complaint(text, "unclosed '['");
-    address.host = std::string(rest.substr(1, close - 1));
-    rest.remove_prefix(close + 1);
-    if (!rest.empty()) {
-      if (rest.front() != ':') return Complaint(text, "junk after ']'");
-      port = rest.substr(1);
-      if (port.empty()) return Complaint(text, "empty port");
-    }
-  } else if (const size_t colon = rest.rfind(':'); colon != std::string_view::npos) {
-    address.host = std::string(rest.substr(0, colon));
-    port = rest.substr(colon + 1);
-    if (port.empty()) return Complaint(text, "empty port");
-  } else {
-    address.host = std::string(rest);
+  // The URL class keeps an IPv6 literal's brackets (a Host header needs
+  // them); a socket address has none.
+  if (address.host.starts_with('[')) {
+    const size_t close = address.host.find(']');
+    if (close == std::string::npos) return Complaint(text, "unclosed '['");
+    if (close + 1 != address.host.size()) return Complaint(text, "junk after ']'");
+    address.host = address.host.substr(1, close - 1);
   }
+  if (uri.Port.empty() && parts.authority.ends_with(':')) return Complaint(text, "empty port");
   if (address.host.empty()) return Complaint(text, "no host");
-  if (!port.empty()) {
-    const std::optional<int> number = ParsePort(port);
-    if (!number) return Complaint(text, "bad port '" + std::string(port) + "'");
+  if (!uri.Port.empty()) {
+    const std::optional<int> number = ParsePort(uri.Port);
+    if (!number) return Complaint(text, "bad port '" + uri.Port + "'");
     address.port = *number;
   }
   return {address, {}};

@@ -2,9 +2,11 @@
 // The exchangeable transport under a connection. The connection buffers and
 // interprets; the transport only opens, waits, moves raw bytes and closes.
 
+#include <optional>
 #include <string>
 
 #include "net/component.h"
+#include "net/receive_result.h"
 
 namespace kv {
 
@@ -33,27 +35,27 @@ class TIdIOHandler : public TIdComponent {
   // True when bytes (or the peer's close) can be read within the limit
   // (ms; -2: none; 0: a poll).
   virtual bool WaitReadable(int timeout) = 0;
-  // The platform call's result unchanged: bytes moved, 0, or -1. A closed
-  // transport raises EIdClosedSocket.
-  virtual int ReceiveSome(void* buffer, int count) = 0;
+  // The platform call's outcome: bytes, the peer's close, or a failure with
+  // its code. A closed transport raises EIdClosedSocket.
+  virtual TIdReceiveResult ReceiveSome(void* buffer, int count) = 0;
 
-  // What ReceiveWithoutWait answers when it did not receive.
-  static constexpr int kReceiveNeedsWait = -100;   // wait (WaitReadable), then ReceiveSome
-  static constexpr int kReceiveNothingYet = -101;  // a wait of `timeout` would not have been readable
   // A receive made without the wait before it, where the wait's outcome
-  // could not differ: the result of ReceiveSome, or one of the two answers
-  // above. Bytes found, the peer's close and a failed receive are what the
-  // wait would have been readable for; a wait without limit is what a
-  // blocking receive does anyway; a wait that is a mere poll (timeout 0)
-  // is what a receive that would block has just done. Transports that
-  // cannot tell leave every receive to the wait. A transport whose receive
-  // may have to wait part-way (TLS, for the rest of a record) waits itself,
-  // each time within `timeout`, and answers kReceiveNothingYet when a wait
-  // runs out.
-  virtual int ReceiveWithoutWait(void* /*buffer*/, int /*count*/, int /*timeout*/) { return kReceiveNeedsWait; }
+  // could not differ: what ReceiveSome would answer, or kWouldBlock when a
+  // wait of `timeout` would not have been readable; none when the caller
+  // must wait (WaitReadable) and then call ReceiveSome. Bytes found, the
+  // peer's close and a failed receive are what the wait would have been
+  // readable for; a wait without limit is what a blocking receive does
+  // anyway; a wait that is a mere poll (timeout 0) is what a receive that
+  // would block has just done. Transports that cannot tell leave every
+  // receive to the wait. A transport whose receive may have to wait
+  // part-way (TLS, for the rest of a record) waits itself, each time within
+  // `timeout`, and answers kWouldBlock when a wait runs out.
+  virtual std::optional<TIdReceiveResult> ReceiveWithoutWait(void* /*buffer*/, int /*count*/, int /*timeout*/) {
+    return std::nullopt;
+  }
   virtual int SendSome(const void* buffer, int count) = 0;
-  // The socket error number (Id_WSAE...) behind the last ReceiveSome or
-  // SendSome that gave -1. The connection asks its transport, not the
+  // The socket error number (Id_WSAE...) behind the last SendSome that
+  // gave -1. The connection asks its transport, not the
   // process-wide stack, so that a transport of another kind reports its own.
   virtual int LastErrorCode() = 0;
 };

@@ -199,20 +199,29 @@ bool TIdIOHandlerSocket::WaitReadable(int timeout) {
   return readable;
 }
 
-int TIdIOHandlerSocket::ReceiveSome(void* buffer, int count) {
-  if (!IsTransportOpen()) throw EIdClosedSocket();
-  return binding_->Recv(buffer, count);
+namespace {
+
+TIdReceiveResult ResultOfRecv(int result) {
+  return TIdReceiveResult::OfPlatformCall(result, [] { return GStack()->LastPlatformError(); });
 }
 
-int TIdIOHandlerSocket::ReceiveWithoutWait(void* buffer, int count, int timeout) {
+}  // namespace
+
+TIdReceiveResult TIdIOHandlerSocket::ReceiveSome(void* buffer, int count) {
+  if (!IsTransportOpen()) throw EIdClosedSocket();
+  return ResultOfRecv(binding_->Recv(buffer, count));
+}
+
+std::optional<TIdReceiveResult> TIdIOHandlerSocket::ReceiveWithoutWait(void* buffer, int count, int timeout) {
   // An anti-freeze is served around every wait, and a closed transport
   // raises in the wait: both keep their wait.
-  if (!IsTransportOpen() || TIdAntiFreezeBase::AntiFreezeInUse()) return kReceiveNeedsWait;
+  if (!IsTransportOpen() || TIdAntiFreezeBase::AntiFreezeInUse()) return std::nullopt;
   if (timeout == IdTimeoutInfinite) return ReceiveSome(buffer, count);
-  const int n = binding_->Recv(buffer, count, Id_MSG_DONTWAIT);
-  if (n != Id_SOCKET_ERROR || GStack()->LastPlatformError() != Id_WSAEWOULDBLOCK) return n;
+  const TIdReceiveResult received = ResultOfRecv(binding_->Recv(buffer, count, Id_MSG_DONTWAIT));
+  if (received.kind != TIdReceiveResult::Kind::kFailed || received.error_code != Id_WSAEWOULDBLOCK) return received;
   // Negative limits other than "none" are polls too.
-  return timeout <= 0 ? kReceiveNothingYet : kReceiveNeedsWait;
+  if (timeout <= 0) return TIdReceiveResult::WouldBlock();
+  return std::nullopt;
 }
 
 int TIdIOHandlerSocket::SendSome(const void* buffer, int count) {

@@ -40,8 +40,8 @@ class TIdIOHandlerSocket : public TIdIOHandler {
   bool AcceptSocket(TIdStackSocketHandle listener);
   void PrepareTransport() override;
   bool WaitReadable(int timeout) override;
-  int ReceiveSome(void* buffer, int count) override;
-  int ReceiveWithoutWait(void* buffer, int count, int timeout) override;
+  TIdReceiveResult ReceiveSome(void* buffer, int count) override;
+  std::optional<TIdReceiveResult> ReceiveWithoutWait(void* buffer, int count, int timeout) override;
   int SendSome(const void* buffer, int count) override;
   int LastErrorCode() override;
 

@@ -283,27 +283,31 @@ bool TIdSSLIOHandlerSocket::WaitReadable(int timeout) {
   return TIdIOHandlerSocket::WaitReadable(timeout);
 }
 
-int TIdSSLIOHandlerSocket::ReceiveSome(void* buffer, int count) {
+TIdReceiveResult TIdSSLIOHandlerSocket::ResultOfRead(int result) const {
+  if (result == kTlsTimedOut) return TIdReceiveResult::WouldBlock();
+  return TIdReceiveResult::OfPlatformCall(result, [this] { return last_error_; });
+}
+
+TIdReceiveResult TIdSSLIOHandlerSocket::ReceiveSome(void* buffer, int count) {
   if (clear_text_ || !ssl_socket_ || ssl_socket_->Handle() == nullptr)
     return TIdIOHandlerSocket::ReceiveSome(buffer, count);
   if (!IsTransportOpen()) throw EIdClosedSocket();
   SSL* ssl = ssl_socket_->Handle();
   // A blocking receive: no limit to the waits.
-  return Transfer([&] { return SSL_read(ssl, buffer, count); }, IdTimeoutInfinite);
+  return ResultOfRead(Transfer([&] { return SSL_read(ssl, buffer, count); }, IdTimeoutInfinite));
 }
 
-int TIdSSLIOHandlerSocket::ReceiveWithoutWait(void* buffer, int count, int timeout) {
+std::optional<TIdReceiveResult> TIdSSLIOHandlerSocket::ReceiveWithoutWait(void* buffer, int count, int timeout) {
   if (clear_text_ || !ssl_socket_ || ssl_socket_->Handle() == nullptr)
     return TIdIOHandlerSocket::ReceiveWithoutWait(buffer, count, timeout);
   // A closed transport raises in the wait, as a plain one does.
-  if (!IsTransportOpen()) return kReceiveNeedsWait;
+  if (!IsTransportOpen()) return std::nullopt;
   // The socket alone cannot say whether a read would have to wait: what is
   // readable may be a record's beginning, or a message that carries no data
   // (a TLS 1.3 session ticket). So the library reads first, and the
   // transport waits for the socket whenever the library needs more.
   SSL* ssl = ssl_socket_->Handle();
-  const int n = Transfer([&] { return SSL_read(ssl, buffer, count); }, timeout);
-  return n == kTlsTimedOut ? kReceiveNothingYet : n;
+  return ResultOfRead(Transfer([&] { return SSL_read(ssl, buffer, count); }, timeout));
 }
 
 int TIdSSLIOHandlerSocket::SendSome(const void* buffer, int count) {

@@ -84,8 +84,8 @@ class TIdSSLIOHandlerSocket : public TIdIOHandlerSocket {
   void ConnectTransport(const std::string& host, int port, const std::string& bound_ip, int bound_port,
                         int bound_port_min, int bound_port_max, int timeout) override;
   bool WaitReadable(int timeout) override;
-  int ReceiveSome(void* buffer, int count) override;
-  int ReceiveWithoutWait(void* buffer, int count, int timeout) override;
+  TIdReceiveResult ReceiveSome(void* buffer, int count) override;
+  std::optional<TIdReceiveResult> ReceiveWithoutWait(void* buffer, int count, int timeout) override;
   int SendSome(const void* buffer, int count) override;
   int LastErrorCode() override;
 
@@ -121,6 +121,8 @@ class TIdSSLIOHandlerSocket : public TIdIOHandlerSocket {
   template <typename Call>
   int Transfer(Call&& call, int read_limit);
   static constexpr int kTlsTimedOut = -2;
+  // Transfer's answer for a receive.
+  TIdReceiveResult ResultOfRead(int result) const;
 
   std::unique_ptr<TIdSSLOptions> options_;
   std::unique_ptr<TIdSSLContext> own_context_;

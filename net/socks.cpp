@@ -60,9 +60,10 @@ class Exchange {
     try {
       while (received < count) {
         if (!transport_.WaitReadable(timeout_)) throw EIdSocksServerRespondError();
-        const int n = transport_.ReceiveSome(reply.data() + received, static_cast<int>(count - received));
-        if (n <= 0) throw EIdSocksServerRespondError();
-        received += static_cast<size_t>(n);
+        const TIdReceiveResult piece =
+            transport_.ReceiveSome(reply.data() + received, static_cast<int>(count - received));
+        if (piece.kind != TIdReceiveResult::Kind::kBytes) throw EIdSocksServerRespondError();
+        received += static_cast<size_t>(piece.count);
       }
     } catch (const EIdSocksError&) {
       throw;

@@ -4,6 +4,7 @@
 #include "net/tcp_connection.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "net/exceptions.h"
 #include "net/io_handler_socket.h"
@@ -164,71 +165,83 @@ void TIdTCPConnection::DropAndRaiseSocketError() {
   GStack()->ThrowSocketError(code);
 }
 
-int TIdTCPConnection::FillInputBuffer(IfClosed if_closed, int timeout, IfTimedOut if_timed_out) {
-  const bool raise_if_closed = if_closed == IfClosed::Raise;
+char* TIdTCPConnection::ReceiveTarget(bool direct, int size) {
+  if (direct) return input_buffer_->PrepareAppend(static_cast<size_t>(size));
+  recv_buffer_->SetSize(size);
+  return recv_buffer_->Memory();
+}
+
+TIdReceiveResult TIdTCPConnection::ReceiveOnce(IfClosed if_closed, int timeout, bool direct, char*& target) {
+  const int size = std::max(RecvBufferSize, 1);
+  // The transport receives at once where waiting first could not change
+  // what the wait decides; otherwise it is the wait, then the receive.
+  target = ReceiveTarget(direct, size);
+  if (const std::optional<TIdReceiveResult> at_once = io_handler_->ReceiveWithoutWait(target, size, timeout))
+    return *at_once;
+  if (!io_handler_->WaitReadable(timeout)) return TIdReceiveResult::WouldBlock();
+  if (!io_handler_) {
+    if (if_closed == IfClosed::Raise) throw EIdNotConnected();
+    return TIdReceiveResult::Closed();
+  }
+  // Whatever ran during the wait (an anti-freeze) may have moved the
+  // buffers.
+  target = ReceiveTarget(direct, size);
+  return io_handler_->ReceiveSome(target, size);
+}
+
+TIdReceiveResult TIdTCPConnection::ReceiveFailed(int error_code) {
+  // A socket that failed carries nothing more: it goes before the error
+  // does, so that nobody reads on it as if it still stood.
+  DropSocket();
+  const bool closing = error_code == Id_WSAESHUTDOWN || error_code == Id_WSAECONNABORTED;
+  if (!closing || input_buffer_->Length() == 0) GStack()->ThrowSocketError(error_code);
+  return TIdReceiveResult::Closed();
+}
+
+int TIdTCPConnection::AppendReceived(bool direct, char* target, int count) {
+  if (!direct) {
+    recv_buffer_->SetSize(count);
+    recv_buffer_->SetPosition(0);
+    intercept_->Receive(*recv_buffer_);
+    count = static_cast<int>(recv_buffer_->Size());
+    target = recv_buffer_->Memory();
+  }
+  if (ASCIIFilter)
+    for (int i = 0; i < count; ++i) target[i] = static_cast<char>(target[i] & 0x7F);
+  if (direct)
+    input_buffer_->CommitAppend(static_cast<size_t>(count));
+  else
+    input_buffer_->Append(target, static_cast<size_t>(count));
+  return count;
+}
+
+TIdReceiveResult TIdTCPConnection::FillInputBuffer(IfClosed if_closed, int timeout, IfTimedOut if_timed_out) {
   timeout = EffectiveTimeout(timeout);
   CheckPeerClosed(if_closed, BufferedBytes::Count);
   if (!Connected()) {
-    if (raise_if_closed) throw EIdNotConnected();
-    return 0;
+    if (if_closed == IfClosed::Raise) throw EIdNotConnected();
+    return TIdReceiveResult::Closed();
   }
-  int n = 0;
+  TIdReceiveResult received;
   do {
-    const int size = std::max(RecvBufferSize, 1);
     // Without an intercept the bytes are received straight into the input
     // buffer's free end; an intercept needs them on their own first.
     const bool direct = intercept_ == nullptr;
-    auto prepare_target = [&] {
-      if (direct) return input_buffer_->PrepareAppend(static_cast<size_t>(size));
-      recv_buffer_->SetSize(size);
-      return recv_buffer_->Memory();
-    };
-    // The transport receives at once where waiting first could not change
-    // what the wait decides; otherwise it is the wait, then the receive.
-    char* target = prepare_target();
-    n = io_handler_->ReceiveWithoutWait(target, size, timeout);
-    if (n == TIdIOHandler::kReceiveNeedsWait || n == TIdIOHandler::kReceiveNothingYet) {
-      if (n == TIdIOHandler::kReceiveNothingYet || !io_handler_->WaitReadable(timeout)) {
-        if (if_timed_out == IfTimedOut::Raise) throw EIdReadTimeout();
-        return -1;
-      }
-      if (io_handler_) {
-        // Whatever ran during the wait (an anti-freeze) may have moved
-        // the buffers.
-        target = prepare_target();
-        n = io_handler_->ReceiveSome(target, size);
-      } else {
-        if (raise_if_closed) throw EIdNotConnected();
-        n = 0;
-      }
+    char* target = nullptr;
+    received = ReceiveOnce(if_closed, timeout, direct, target);
+    if (received.kind == TIdReceiveResult::Kind::kWouldBlock) {
+      if (if_timed_out == IfTimedOut::Raise) throw EIdReadTimeout();
+      return received;
     }
-    peer_closed_ = n == 0;
-    if (n != 0 && CheckTransportResult(n, {Id_WSAESHUTDOWN, Id_WSAECONNABORTED})) {
-      n = 0;
-      const int code = last_transport_error_;
-      if (io_handler_) DropSocket();
-      // Bytes already buffered stay readable; the failure is reported when
-      // there are none.
-      if (input_buffer_->Length() == 0) GStack()->ThrowSocketError(code);
-    }
-    if (n > 0) {
-      if (!direct) {
-        recv_buffer_->SetSize(n);
-        recv_buffer_->SetPosition(0);
-        intercept_->Receive(*recv_buffer_);
-        n = static_cast<int>(recv_buffer_->Size());
-        target = recv_buffer_->Memory();
-      }
-      if (ASCIIFilter)
-        for (int i = 0; i < n; ++i) target[i] = static_cast<char>(target[i] & 0x7F);
-      if (direct)
-        input_buffer_->CommitAppend(static_cast<size_t>(n));
-      else
-        input_buffer_->Append(target, static_cast<size_t>(n));
-    }
+    peer_closed_ = received.kind == TIdReceiveResult::Kind::kClosed;
+    if (received.kind == TIdReceiveResult::Kind::kFailed) received = ReceiveFailed(received.error_code);
+    if (received.kind == TIdReceiveResult::Kind::kBytes)
+      received.count = AppendReceived(direct, target, received.count);
     CheckPeerClosed(if_closed, BufferedBytes::Count);
-  } while (n == 0 && Connected());
-  return n;
+    // An intercept may hold every byte back: with nothing appended, the
+    // loop receives again while the connection stands.
+  } while (received.count == 0 && Connected());
+  return received.count > 0 ? received : TIdReceiveResult::Closed();
 }
 
 }  // namespace kv

@@ -18,6 +18,7 @@
 #include "net/component.h"
 #include "net/intercept.h"
 #include "net/io_handler.h"
+#include "net/receive_result.h"
 #include "net/rfc_reply.h"
 
 namespace kv {
@@ -96,9 +97,11 @@ class TIdTCPConnection : public TIdComponent {
   virtual void DropSocket();
 
   // ---- receiving ------------------------------------------------------------
-  // The one receive path: bytes appended (> 0), 0 when the peer closed or
-  // there is no transport, -1 on a timeout that does not raise.
-  virtual int FillInputBuffer(IfClosed if_closed, int timeout, IfTimedOut if_timed_out);
+  // The one receive path: kBytes with the count appended, kClosed when the
+  // peer closed or there is no transport, kWouldBlock on a timeout that does
+  // not raise; never kFailed (a failure raises, or reads as a close while
+  // bytes are buffered).
+  virtual TIdReceiveResult FillInputBuffer(IfClosed if_closed, int timeout, IfTimedOut if_timed_out);
   // A line without its terminator (empty terminator: LF, and a CR before
   // the LF goes too). Maximum -1: MaxLineLength. A peer close before a
   // complete line returns "" with LastLineTimedOut set and leaves the
@@ -164,11 +167,11 @@ class TIdTCPConnection : public TIdComponent {
   void Notification(Component* component, Operation operation) override;
   // The caller's read time limit resolved: -1 -> ReadTimeout, 0 -> none.
   int EffectiveTimeout(int timeout) const;
-  // For a transport result of -1: keeps the transport's error code and
+  // For a send's result of -1: keeps the transport's error code and
   // answers true when it is one of `accepted`; any other code drops the
   // socket and raises EIdSocketError. False for every other result.
   bool CheckTransportResult(int result, std::initializer_list<int> accepted);
-  // Drops the socket after an accepted send or receive failure and raises
+  // Drops the socket after an accepted send failure and raises
   // EIdSocketError for the kept error code.
   [[noreturn]] void DropAndRaiseSocketError();
   void SendNow(const void* buffer, int64_t count);
@@ -180,6 +183,17 @@ class TIdTCPConnection : public TIdComponent {
 
  private:
   void FreeOwnedIOHandler();
+  // FillInputBuffer's steps. `direct`: no intercept, so the bytes go
+  // straight into the input buffer's free end.
+  char* ReceiveTarget(bool direct, int size);
+  // One receive from the transport, into `target`.
+  TIdReceiveResult ReceiveOnce(IfClosed if_closed, int timeout, bool direct, char*& target);
+  // A failed receive drops the socket; a shutdown or an aborted connection
+  // then reads as a close while bytes are buffered, anything else raises.
+  TIdReceiveResult ReceiveFailed(int error_code);
+  // Appends `count` bytes received at `target`, through the intercept when
+  // there is one; the count appended.
+  int AppendReceived(bool direct, char* target, int count);
   // Removes the first `count` buffered bytes, lines TakeBufferedLines handed
   // over, as ReadLn would have removed them.
   void DropTakenLines(size_t count);

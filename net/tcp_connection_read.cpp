@@ -90,11 +90,11 @@ void TIdTCPConnection::ReadLnInto(std::string& line, std::string_view terminator
       return;
     }
     CheckPeerClosed(IfClosed::Raise, BufferedBytes::Ignore);
-    const int received =
+    const TIdReceiveResult received =
         FillInputBuffer(IfClosed::Raise, timeout, timeout == IdTimeoutDefault ? IfTimedOut::Raise : IfTimedOut::Return);
     // A close ends the attempt; so does an explicit time limit running out,
     // since waiting on after it would make the limit meaningless.
-    if (received == 0 || received == -1) {
+    if (received.kind != TIdReceiveResult::Kind::kBytes) {
       last_line_timed_out_ = true;
       return;
     }

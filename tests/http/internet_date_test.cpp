@@ -173,8 +173,9 @@ TEST(InternetDateLocal, ZonesAreTakenOffAndTheLocalOffsetAdded) {
 }
 
 TEST(InternetDateLocal, TheServersFormReadsAsTheWholeParserReadsIt) {
-  // The usual form is read without the whole parser; near it, and at the
-  // edges of what the parser makes of it, the results must not differ.
+  // The usual form, near it and at the edges of what the parser makes of
+  // it: the local reading is the parsed date less its zone, plus the local
+  // offset.
   FixedZone fixed("MSK-3");
   const char* texts[] = {"Sun, 06 Nov 1994 08:49:37 GMT", "Thu, 29 Feb 2024 23:59:59 GMT",
                          "Wed, 29 Feb 2023 12:00:00 GMT", "Mon, 01 Jan 0079 00:00:00 GMT",

@@ -47,6 +47,12 @@ TEST(TransportOptions, ProxyUrlsAndCredentials) {
                            "socks5:// or socks5h://"},
       {"u:pa/ss@h", "proxy 'u:***@h': a proxy address has no path"},
       {"http://h/path", "proxy 'http://h/path': a proxy address has no path"},
+      {"http://h?x", "proxy 'http://h?x': a proxy address has no path"},
+      {"http://h:1#", "proxy 'http://h:1#': a proxy address has no path"},
+      {"[::1", "proxy '[::1': unclosed '['"},
+      {"[::1]x:1", "proxy '[::1]x:1': junk after ']'"},
+      {"[::1]:", "proxy '[::1]:': empty port"},
+      {"h:1:2", "proxy 'h:1:2': bad port '1:2'"},
       {"http://u%4:p@h", "proxy 'http://u%4:***@h': bad percent escape in user:pass"},
       {"http://u:p%@h", "proxy 'http://u:***@h': bad percent escape in user:pass"},
   };

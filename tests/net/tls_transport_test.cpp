@@ -41,7 +41,7 @@ class TlsServer {
         if (!peer) return;
         std::string line;
         char c = 0;
-        while (c != '\n' && peer->ReceiveSome(&c, 1) == 1) line += c;
+        while (c != '\n' && peer->ReceiveSome(&c, 1).kind == TIdReceiveResult::Kind::kBytes) line += c;
         received_ = line;
         peer->SendSome(reply.data(), static_cast<int>(reply.size()));
         if (abrupt) ::shutdown(peer->Binding()->Handle(), SHUT_RDWR);

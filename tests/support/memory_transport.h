@@ -64,20 +64,22 @@ class MemoryTransport : public TIdIOHandler {
   // Takes at once what is there, the close or the fault, as a socket
   // receive that does not block would; with nothing there a poll is
   // answered and any other wait is left to WaitReadable.
-  int ReceiveWithoutWait(void* buffer, int count, int timeout) override {
-    if (!open_) return kReceiveNeedsWait;
+  std::optional<TIdReceiveResult> ReceiveWithoutWait(void* buffer, int count, int timeout) override {
+    if (!open_) return std::nullopt;
     if (calls_ + 1 == FailCall || read_ < released_.size() || AtClose()) return ReceiveSome(buffer, count);
-    return timeout == IdTimeoutInfinite || timeout > 0 ? kReceiveNeedsWait : kReceiveNothingYet;
+    if (timeout == IdTimeoutInfinite || timeout > 0) return std::nullopt;
+    return TIdReceiveResult::WouldBlock();
   }
 
-  int ReceiveSome(void* buffer, int count) override {
+  TIdReceiveResult ReceiveSome(void* buffer, int count) override {
     if (!open_) throw EIdClosedSocket();
-    if (++calls_ == FailCall) return Fail();
+    if (++calls_ == FailCall) return TIdReceiveResult::Failed(FailCode);
     const size_t n = std::min({static_cast<size_t>(count), PieceSize, released_.size() - read_});
-    if (n == 0 && !AtClose()) return Fail(Id_WSAEWOULDBLOCK);
+    if (n == 0 && !AtClose()) return TIdReceiveResult::Failed(Id_WSAEWOULDBLOCK);
+    if (n == 0) return TIdReceiveResult::Closed();
     std::memcpy(buffer, released_.data() + read_, n);
     read_ += n;
-    return static_cast<int>(n);
+    return TIdReceiveResult::Bytes(static_cast<int>(n));
   }
 
   int SendSome(const void* buffer, int count) override {
@@ -100,8 +102,9 @@ class MemoryTransport : public TIdIOHandler {
  private:
   const Server& Current() const { return servers_.at(sent_.size() - 1); }
   bool AtClose() const { return Current().close_at_end && heads_ >= Current().replies.size(); }
-  int Fail(int code = 0) {
-    last_error_ = code != 0 ? code : FailCode;
+  // A failed send, as the platform answers it.
+  int Fail() {
+    last_error_ = FailCode;
     return Id_SOCKET_ERROR;
   }
 

@@ -1,16 +1,8 @@
 #include "tools/stat_sim/query.h"
 
+#include "base/percent_encoding.h"
+
 namespace kv::statsim {
-namespace {
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
-}  // namespace
 
 Query::Query(std::string_view target) {
   size_t question = target.find('?');
@@ -24,7 +16,8 @@ Query::Query(std::string_view target) {
     size_t eq = pair.find('=');
     std::string_view name = pair.substr(0, eq);
     std::string_view value = eq == std::string_view::npos ? std::string_view() : pair.substr(eq + 1);
-    pairs_.emplace_back(PercentDecode(name), PercentDecode(value));
+    // A "%" without two digits stays as it is, as the service reads it.
+    pairs_.emplace_back(*PercentDecode(name, BadEscape::kKeep), *PercentDecode(value, BadEscape::kKeep));
   }
 }
 
@@ -34,22 +27,7 @@ std::optional<std::string> Query::Value(std::string_view name) const {
   return std::nullopt;
 }
 
-std::string PercentDecode(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '%' && i + 2 < text.size() && HexDigit(text[i + 1]) >= 0 && HexDigit(text[i + 2]) >= 0) {
-      out.push_back(static_cast<char>(HexDigit(text[i + 1]) * 16 + HexDigit(text[i + 2])));
-      i += 2;
-    } else {
-      out.push_back(text[i]);
-    }
-  }
-  return out;
-}
-
 std::string PercentEncode(std::string_view bytes) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
   std::string out;
   for (char c : bytes) {
     auto b = static_cast<unsigned char>(c);
@@ -58,9 +36,7 @@ std::string PercentEncode(std::string_view bytes) {
     if (plain) {
       out.push_back(c);
     } else {
-      out.push_back('%');
-      out.push_back(kHex[b >> 4]);
-      out.push_back(kHex[b & 0x0F]);
+      AppendPercentEscape(out, b);
     }
   }
   return out;

@@ -24,10 +24,6 @@ class Query {
   std::vector<std::pair<std::string, std::string>> pairs_;
 };
 
-// "%XX" with two hexadecimal digits becomes that byte; everything else,
-// a "%" without two digits included, is kept as it is.
-std::string PercentDecode(std::string_view text);
-
 // Every byte but ASCII letters, digits, "-", "_" and "." as "%XX", so the
 // result is safe in a query and in an HTML attribute.
 std::string PercentEncode(std::string_view bytes);

@@ -44,6 +44,19 @@ void Harvest::Run() {
   }
   std::exception_ptr failure;
   std::mutex failure_lock;
+  auto fail_run = [&] {
+    // The project could not be read or written: the run ends.
+    std::lock_guard<std::mutex> guard(failure_lock);
+    if (!failure) failure = std::current_exception();
+    Stop();
+  };
+  std::thread committer([&] {
+    try {
+      CommitFinished();
+    } catch (...) {
+      fail_run();
+    }
+  });
   std::vector<std::thread> workers;
   working_ = options_.workers;
   for (int i = 0; i < options_.workers; ++i) {
@@ -51,10 +64,7 @@ void Harvest::Run() {
       try {
         Work();
       } catch (...) {
-        // The project could not be read or written: the run ends.
-        std::lock_guard<std::mutex> guard(failure_lock);
-        if (!failure) failure = std::current_exception();
-        Stop();
+        fail_run();
       }
       std::lock_guard<std::mutex> guard(lock_);
       --working_;
@@ -73,7 +83,40 @@ void Harvest::Run() {
     }
   }
   for (std::thread& worker : workers) worker.join();
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    workers_ended_ = true;
+    changed_.notify_all();
+  }
+  committer.join();
   if (failure) std::rethrow_exception(failure);
+}
+
+void Harvest::CommitFinished() {
+  std::unique_lock<std::mutex> lock(lock_);
+  for (;;) {
+    changed_.wait(lock, [this] { return !to_commit_.empty() || workers_ended_; });
+    if (to_commit_.empty()) return;
+    std::deque<FinishedDig> batch;
+    batch.swap(to_commit_);
+    committing_ = true;
+    lock.unlock();
+    std::vector<CommitCounts> added;
+    {
+      std::lock_guard<std::mutex> store_guard(store_lock_);
+      for (const FinishedDig& dig : batch) {
+        added.push_back(store_.CommitDig(dig.seed_id, dig.prepared.results, dig.prepared.seeds));
+        if (dig.proxy_score) store_.KeepProxyScore(*dig.proxy_score);
+      }
+    }
+    lock.lock();
+    committing_ = false;
+    for (size_t i = 0; i < batch.size(); ++i) {
+      LeaveFlight(batch[i].seed_id);
+      Counted(added[i]);
+    }
+    changed_.notify_all();
+  }
 }
 
 void Harvest::Stop() {
@@ -87,12 +130,15 @@ void Harvest::Stop() {
 }
 
 HarvestProgress Harvest::Abandon() {
-  // Held until the process ends: a worker that finishes its seed now waits
-  // for the locks and commits nothing.
-  lock_.lock();
-  store_lock_.lock();
+  // The digs already finished are committed; then both locks are held until
+  // the process ends, and a worker that finishes its seed now commits
+  // nothing.
+  std::unique_lock<std::mutex> lock(lock_);
   stopping_ = true;
   abandoned_ = true;
+  changed_.wait(lock, [this] { return to_commit_.empty() && !committing_; });
+  store_lock_.lock();
+  lock.release();
   return Figures();
 }
 
@@ -169,24 +215,30 @@ void Harvest::Work() {
     lock.unlock();
     seed_digger.reset();
 
-    // The keywords are sorted out and committed outside the engine's lock,
-    // so that the other workers' requests do not wait for the disk; the
-    // seed stays in flight until its done mark is committed.
-    std::optional<CommitCounts> added;
+    // The keywords are sorted out here, without a lock, and committed by
+    // the committer; the seed stays in flight until its done mark is in.
     if (outcome && !refused) {
-      const PreparedDig prepared = Prepare(flight->job, *outcome);
-      std::lock_guard<std::mutex> store_guard(store_lock_);
-      added = store_.CommitDig(flight->job.id, prepared.results, prepared.seeds);
+      FinishedDig finished{flight->job.id, Prepare(flight->job, *outcome), std::nullopt};
+      lock.lock();
+      if (flight->proxy) {
+        pool_.Succeeded(*flight->proxy);
+        pool_.Release(*flight->proxy);
+        finished.proxy_score = pool_.Score(*flight->proxy);
+      }
+      if (abandoned_) {
+        LeaveFlight(flight->job.id);
+        continue;
+      }
+      to_commit_.push_back(std::move(finished));
+      changed_.notify_all();
+      continue;
     }
 
     lock.lock();
     EndFlight(*flight);
     if (refused || abandoned_) continue;
     std::lock_guard<std::mutex> store_guard(store_lock_);
-    if (added) {
-      Counted(*added);
-      if (flight->proxy) pool_.Succeeded(*flight->proxy);
-    } else if (!flight->proxy || failure->kind == FailureKind::kSeed) {
+    if (!flight->proxy || failure->kind == FailureKind::kSeed) {
       Fail(flight->job, failure->text);
     } else if (failure->kind == FailureKind::kRetryAfter) {
       pool_.WaitUntil(*flight->proxy, failure->retry_at_ms);
@@ -259,8 +311,12 @@ void Harvest::PaceRequest(const std::optional<size_t>& proxy, int64_t& worker_ne
 }
 
 void Harvest::EndFlight(const Flight& flight) {
-  in_flight_.erase(std::find(in_flight_.begin(), in_flight_.end(), flight.job.id));
   if (flight.proxy) pool_.Release(*flight.proxy);
+  LeaveFlight(flight.job.id);
+}
+
+void Harvest::LeaveFlight(int64_t seed_id) {
+  in_flight_.erase(std::find(in_flight_.begin(), in_flight_.end(), seed_id));
   changed_.notify_all();
 }
 

@@ -17,6 +17,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -119,11 +120,22 @@ class Harvest {
     std::vector<QueuedSeed> seeds;
   };
   PreparedDig Prepare(const SeedJob& job, const DigOutcome& outcome) const;
+  // A dig finished and waiting for the committer; its seed stays in
+  // flight until it is committed.
+  struct FinishedDig {
+    int64_t seed_id = 0;
+    PreparedDig prepared;
+    std::optional<ProxyScore> proxy_score;
+  };
+  // The committer's loop: commits the finished digs in the order they
+  // came, until the workers have ended and nothing is left.
+  void CommitFinished();
   // The figures after a committed dig.
   void Counted(const CommitCounts& added);
   void Fail(const SeedJob& job, const std::string& error);
   void ProxyFailed(size_t proxy, const std::string& error);
   void EndFlight(const Flight& flight);
+  void LeaveFlight(int64_t seed_id);
   HarvestProgress Figures() const;  // with the lock held
 
   ProjectStore& store_;
@@ -131,7 +143,9 @@ class Harvest {
   MinusWords minus_words_;
 
   // The store has a lock of its own, so that a commit does not hold up the
-  // other workers' requests; where both are taken, lock_ comes first.
+  // other workers' requests; where both are taken, lock_ comes first. Finished
+  // digs are committed by a thread of their own, so that a worker goes on to
+  // its next seed while the disk takes its last.
   std::mutex store_lock_;
   mutable std::mutex lock_;  // everything below but pages_
   std::condition_variable changed_;
@@ -139,6 +153,9 @@ class Harvest {
   std::mt19937_64 random_{std::random_device{}()};
   std::vector<int64_t> in_flight_;
   std::vector<SeedDigger*> digging_;  // the diggers of the seeds in flight
+  std::deque<FinishedDig> to_commit_;
+  bool committing_ = false;    // the committer has digs out of to_commit_
+  bool workers_ended_ = false;
   bool stopping_ = false;
   bool interrupted_ = false;  // by Stop(): a failed dig is no failure
   int working_ = 0;           // workers that have not ended

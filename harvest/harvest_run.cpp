@@ -97,17 +97,17 @@ void Harvest::CommitFinished() {
   for (;;) {
     changed_.wait(lock, [this] { return !to_commit_.empty() || workers_ended_; });
     if (to_commit_.empty()) return;
-    std::deque<FinishedDig> batch;
+    std::vector<DigCommit> batch;
+    std::vector<ProxyScore> scores;
     batch.swap(to_commit_);
+    scores.swap(scores_to_keep_);
     committing_ = true;
     lock.unlock();
     std::vector<CommitCounts> added;
     {
       std::lock_guard<std::mutex> store_guard(store_lock_);
-      for (const FinishedDig& dig : batch) {
-        added.push_back(store_.CommitDig(dig.seed_id, dig.prepared.results, dig.prepared.seeds));
-        if (dig.proxy_score) store_.KeepProxyScore(*dig.proxy_score);
-      }
+      added = store_.CommitDigs(batch);
+      for (const ProxyScore& score : scores) store_.KeepProxyScore(score);
     }
     lock.lock();
     committing_ = false;
@@ -218,12 +218,12 @@ void Harvest::Work() {
     // The keywords are sorted out here, without a lock, and committed by
     // the committer; the seed stays in flight until its done mark is in.
     if (outcome && !refused) {
-      FinishedDig finished{flight->job.id, Prepare(flight->job, *outcome), std::nullopt};
+      DigCommit finished = Prepare(flight->job, *outcome);
       lock.lock();
       if (flight->proxy) {
         pool_.Succeeded(*flight->proxy);
         pool_.Release(*flight->proxy);
-        finished.proxy_score = pool_.Score(*flight->proxy);
+        scores_to_keep_.push_back(pool_.Score(*flight->proxy));
       }
       if (abandoned_) {
         LeaveFlight(flight->job.id);
@@ -320,9 +320,10 @@ void Harvest::LeaveFlight(int64_t seed_id) {
   changed_.notify_all();
 }
 
-Harvest::PreparedDig Harvest::Prepare(const SeedJob& job, const DigOutcome& outcome) const {
+DigCommit Harvest::Prepare(const SeedJob& job, const DigOutcome& outcome) const {
   const int depth = job.depth + 1;
-  PreparedDig prepared;
+  DigCommit prepared;
+  prepared.seed_id = job.id;
   for (const FoundKeyword& found : outcome.keywords) {
     if (found.keyword.empty() || minus_words_.Matches(found.keyword)) continue;
     prepared.results.push_back({found.keyword, found.count, job.keyword, depth});

@@ -17,7 +17,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -115,20 +114,10 @@ class Harvest {
   // Waits until the request may go, by the pace of its proxy (or worker).
   void PaceRequest(const std::optional<size_t>& proxy, int64_t& worker_next_ms);
   // A finished dig's results and the seeds it queues, as the rules say.
-  struct PreparedDig {
-    std::vector<ResultRecord> results;
-    std::vector<QueuedSeed> seeds;
-  };
-  PreparedDig Prepare(const SeedJob& job, const DigOutcome& outcome) const;
-  // A dig finished and waiting for the committer; its seed stays in
-  // flight until it is committed.
-  struct FinishedDig {
-    int64_t seed_id = 0;
-    PreparedDig prepared;
-    std::optional<ProxyScore> proxy_score;
-  };
-  // The committer's loop: commits the finished digs in the order they
-  // came, until the workers have ended and nothing is left.
+  DigCommit Prepare(const SeedJob& job, const DigOutcome& outcome) const;
+  // The committer's loop: commits the finished digs waiting for it, in one
+  // transaction at a time, until the workers have ended and nothing is
+  // left. A seed stays in flight until its dig is committed.
   void CommitFinished();
   // The figures after a committed dig.
   void Counted(const CommitCounts& added);
@@ -153,7 +142,8 @@ class Harvest {
   std::mt19937_64 random_{std::random_device{}()};
   std::vector<int64_t> in_flight_;
   std::vector<SeedDigger*> digging_;  // the diggers of the seeds in flight
-  std::deque<FinishedDig> to_commit_;
+  std::vector<DigCommit> to_commit_;
+  std::vector<ProxyScore> scores_to_keep_;
   bool committing_ = false;    // the committer has digs out of to_commit_
   bool workers_ended_ = false;
   bool stopping_ = false;

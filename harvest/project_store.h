@@ -46,6 +46,13 @@ struct QueuedSeed {
   DigSettings settings;
 };
 
+// A finished dig: its seed, the results it keeps and the seeds it queues.
+struct DigCommit {
+  int64_t seed_id = 0;
+  std::vector<ResultRecord> results;
+  std::vector<QueuedSeed> seeds;
+};
+
 struct CommitCounts {
   int64_t results = 0;
   int64_t seeds = 0;
@@ -79,11 +86,16 @@ class ProjectStore {
   virtual std::optional<SeedJob> NextSeed(const std::vector<int64_t>& in_flight, int64_t now_ms,
                                           int64_t& next_retry_ms) = 0;
 
-  // One transaction: the results (a keyword already kept stays as it is),
-  // the seeds to queue (as QueueSeeds), and seed `seed_id` marked done.
-  // Returns how many results and seeds were new.
-  virtual CommitCounts CommitDig(int64_t seed_id, const std::vector<ResultRecord>& results,
-                            const std::vector<QueuedSeed>& seeds) = 0;
+  // One transaction for all of `digs`, each dig as one: its results (a
+  // keyword already kept stays as it is), the seeds it queues (as
+  // QueueSeeds), and its seed marked done. Returns, dig by dig, how many
+  // results and seeds were new.
+  virtual std::vector<CommitCounts> CommitDigs(const std::vector<DigCommit>& digs) = 0;
+
+  // One dig in its own transaction.
+  CommitCounts CommitDig(int64_t seed_id, std::vector<ResultRecord> results, std::vector<QueuedSeed> seeds) {
+    return CommitDigs({DigCommit{seed_id, std::move(results), std::move(seeds)}}).front();
+  }
 
   // A failed attempt: the seed waits until `retry_at_ms`, or with `final`
   // it is marked failed with `error`.

@@ -135,8 +135,7 @@ class SqliteProject : public ProjectStore {
   int64_t QueueSeeds(const std::vector<QueuedSeed>& seeds) override;
   std::optional<SeedJob> NextSeed(const std::vector<int64_t>& in_flight, int64_t now_ms,
                                   int64_t& next_retry_ms) override;
-  CommitCounts CommitDig(int64_t seed_id, const std::vector<ResultRecord>& results,
-                         const std::vector<QueuedSeed>& seeds) override;
+  std::vector<CommitCounts> CommitDigs(const std::vector<DigCommit>& digs) override;
   void RecordFailure(int64_t seed_id, const std::string& error, int64_t retry_at_ms, bool final) override;
   int64_t RequeueFailed() override;
   int64_t DropQueuedSeeds(const std::function<bool(const std::string&)>& drop) override;
@@ -301,27 +300,30 @@ std::optional<SeedJob> SqliteProject::NextSeed(const std::vector<int64_t>& in_fl
   return std::nullopt;
 }
 
-CommitCounts SqliteProject::CommitDig(int64_t seed_id, const std::vector<ResultRecord>& results,
-                                      const std::vector<QueuedSeed>& seeds) {
+std::vector<CommitCounts> SqliteProject::CommitDigs(const std::vector<DigCommit>& digs) {
   return InTransaction([&] {
     Statement insert(db_, path_,
                      "INSERT OR IGNORE INTO results (keyword, count, seed, depth, sort_key) "
                      "VALUES (?1, ?2, ?3, ?4, ?5)");
-    const TextCollator& collator = DefaultCollator();
-    int64_t added = 0;
-    for (const ResultRecord& result : results) {
-      insert.BindText(1, result.keyword)
-          .Bind(2, result.count)
-          .BindText(3, result.seed)
-          .Bind(4, result.depth)
-          .BindBlob(5, collator.SortKey(result.keyword))
-          .Run();
-      added += sqlite3_changes(db_);
-    }
-    const int64_t queued = InsertSeeds(seeds);
     Statement done(db_, path_, "UPDATE seeds SET state = 'done', error = NULL WHERE id = ?1");
-    done.Bind(1, seed_id).Run();
-    return CommitCounts{added, queued};
+    const TextCollator& collator = DefaultCollator();
+    std::vector<CommitCounts> counts;
+    for (const DigCommit& dig : digs) {
+      int64_t added = 0;
+      for (const ResultRecord& result : dig.results) {
+        insert.BindText(1, result.keyword)
+            .Bind(2, result.count)
+            .BindText(3, result.seed)
+            .Bind(4, result.depth)
+            .BindBlob(5, collator.SortKey(result.keyword))
+            .Run();
+        added += sqlite3_changes(db_);
+      }
+      const int64_t queued = InsertSeeds(dig.seeds);
+      done.Bind(1, dig.seed_id).Run();
+      counts.push_back({added, queued});
+    }
+    return counts;
   });
 }
 

@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <memory>
@@ -92,8 +93,11 @@ void Configure(httplib::Server& server, const kv::statsim::StatService& service,
   if (options.log) {
     server.set_logger([](const httplib::Request& request, const httplib::Response& response) {
       // The address goes last: scripts read the first fields by position.
-      std::cerr << request.method << ' ' << request.target << ' ' << response.status << ' ' << request.remote_addr
-                << std::endl;
+      // The line is written in one piece, so that the lines of requests
+      // answered at once on other threads never interleave.
+      const std::string line = request.method + ' ' + request.target + ' ' + std::to_string(response.status) + ' ' +
+                               request.remote_addr + '\n';
+      std::fwrite(line.data(), 1, line.size(), stderr);
     });
   }
 }

@@ -253,11 +253,9 @@ std::optional<Harvest::Flight> Harvest::Take(std::unique_lock<std::mutex>& lock)
   while (!stopping_) {
     const int64_t now = NowMs();
     int64_t next_retry_ms = 0;
-    std::optional<SeedJob> job;
-    {
-      std::lock_guard<std::mutex> store_guard(store_lock_);
-      job = store_.NextSeed(in_flight_, now, next_retry_ms);
-    }
+    // Read beside a commit under way: the seeds it commits are still in
+    // flight, so the queue as last committed is the queue.
+    std::optional<SeedJob> job = store_.NextSeed(in_flight_, now, next_retry_ms);
     if (job) {
       std::optional<size_t> proxy;
       if (!pool_.Empty()) {

@@ -82,7 +82,9 @@ class ProjectStore {
   // The queued seed to dig next: the shallowest, then the first queued,
   // among those not in `in_flight` whose retry time (ms since the epoch)
   // has come by `now_ms`. Without one: none, and `next_retry_ms` is the
-  // earliest retry time still to come among the others (0: none).
+  // earliest retry time still to come among the others (0: none). It sees
+  // what is committed, and may run beside any other call; the other calls
+  // run one at a time.
   virtual std::optional<SeedJob> NextSeed(const std::vector<int64_t>& in_flight, int64_t now_ms,
                                           int64_t& next_retry_ms) = 0;
 

@@ -130,7 +130,10 @@ class Statement {
 class SqliteProject : public ProjectStore {
  public:
   SqliteProject(std::string path, ProjectOpening opening);
-  ~SqliteProject() override { sqlite3_close_v2(db_); }
+  ~SqliteProject() override {
+    sqlite3_close_v2(queue_reader_);
+    sqlite3_close_v2(db_);
+  }
 
   int64_t QueueSeeds(const std::vector<QueuedSeed>& seeds) override;
   std::optional<SeedJob> NextSeed(const std::vector<int64_t>& in_flight, int64_t now_ms,
@@ -174,6 +177,9 @@ class SqliteProject : public ProjectStore {
 
   std::string path_;
   sqlite3* db_ = nullptr;
+  // The queue is read on a connection of its own, which the write-ahead log
+  // lets read beside a transaction under way on db_.
+  sqlite3* queue_reader_ = nullptr;
 };
 
 SqliteProject::SqliteProject(std::string path, ProjectOpening opening) : path_(std::move(path)) {
@@ -193,7 +199,13 @@ SqliteProject::SqliteProject(std::string path, ProjectOpening opening) : path_(s
     sqlite3_busy_timeout(db_, 10000);
     PrepareTables();
     MatchCollation();
+    if (sqlite3_open_v2(path_.c_str(), &queue_reader_, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) !=
+        SQLITE_OK) {
+      throw EProjectError(path_ + ": " + (queue_reader_ ? sqlite3_errmsg(queue_reader_) : "out of memory"));
+    }
+    sqlite3_busy_timeout(queue_reader_, 10000);
   } catch (...) {
+    sqlite3_close_v2(queue_reader_);
     sqlite3_close_v2(db_);
     throw;
   }
@@ -277,7 +289,7 @@ std::optional<SeedJob> SqliteProject::NextSeed(const std::vector<int64_t>& in_fl
                                                int64_t& next_retry_ms) {
   // Seeds in flight are still queued; skipping them needs at most that
   // many rows more.
-  Statement next(db_, path_,
+  Statement next(queue_reader_, path_,
                  "SELECT id, keyword, depth, max_depth, page_limit, minimum_count, failed_attempts FROM seeds "
                  "WHERE state = 'queued' AND retry_at <= ?1 ORDER BY depth, id LIMIT ?2");
   next.Bind(1, now_ms).Bind(2, static_cast<int64_t>(in_flight.size()) + 1);
@@ -293,7 +305,7 @@ std::optional<SeedJob> SqliteProject::NextSeed(const std::vector<int64_t>& in_fl
     next.Reset();
     return job;
   }
-  Statement waiting(db_, path_, "SELECT min(retry_at) FROM seeds WHERE state = 'queued' AND retry_at > ?1");
+  Statement waiting(queue_reader_, path_, "SELECT min(retry_at) FROM seeds WHERE state = 'queued' AND retry_at > ?1");
   waiting.Bind(1, now_ms);
   next_retry_ms = waiting.Step() ? waiting.Int(0) : 0;
   waiting.Reset();

@@ -12,4 +12,9 @@ std::optional<double> SecondsLeft(const HarvestProgress& progress, double elapse
   return static_cast<double>(progress.seeds.queued) * elapsed_seconds / static_cast<double>(progress.seeds_dug);
 }
 
+ClockTime ClockTimeOf(double seconds) {
+  const auto total = static_cast<int64_t>(seconds + 0.5);
+  return {total / 3600, total / 60 % 60, total % 60};
+}
+
 }  // namespace kv::harvest

@@ -50,14 +50,14 @@ std::vector<std::string> PhrasesOf(const QString& text) {
 
 // "4 мин 12 с", "1 ч 05 мин".
 std::string Duration(double seconds) {
-  const auto total = static_cast<int64_t>(seconds + 0.5);
+  const harvest::ClockTime time = harvest::ClockTimeOf(seconds);
   char text[64];
-  if (total >= 3600)
-    std::snprintf(text, sizeof text, "%" PRId64 " ч %02" PRId64 " мин", total / 3600, total / 60 % 60);
-  else if (total >= 60)
-    std::snprintf(text, sizeof text, "%" PRId64 " мин %02" PRId64 " с", total / 60, total % 60);
+  if (time.hours > 0)
+    std::snprintf(text, sizeof text, "%" PRId64 " ч %02" PRId64 " мин", time.hours, time.minutes);
+  else if (time.minutes > 0)
+    std::snprintf(text, sizeof text, "%" PRId64 " мин %02" PRId64 " с", time.minutes, time.seconds);
   else
-    std::snprintf(text, sizeof text, "%" PRId64 " с", total);
+    std::snprintf(text, sizeof text, "%" PRId64 " с", time.seconds);
   return Utf8ToCp1251(text);
 }
 

@@ -14,15 +14,16 @@ namespace {
 constexpr auto kTerminalPeriod = std::chrono::milliseconds(250);
 constexpr auto kLogPeriod = std::chrono::seconds(10);
 
+// "4m12s", "1h05m".
 std::string Duration(double seconds) {
-  const auto total = static_cast<int64_t>(seconds + 0.5);
+  const harvest::ClockTime time = harvest::ClockTimeOf(seconds);
   char text[48];
-  if (total >= 3600)
-    std::snprintf(text, sizeof text, "%" PRId64 "h%02" PRId64 "m", total / 3600, total / 60 % 60);
-  else if (total >= 60)
-    std::snprintf(text, sizeof text, "%" PRId64 "m%02" PRId64 "s", total / 60, total % 60);
+  if (time.hours > 0)
+    std::snprintf(text, sizeof text, "%" PRId64 "h%02" PRId64 "m", time.hours, time.minutes);
+  else if (time.minutes > 0)
+    std::snprintf(text, sizeof text, "%" PRId64 "m%02" PRId64 "s", time.minutes, time.seconds);
   else
-    std::snprintf(text, sizeof text, "%" PRId64 "s", total);
+    std::snprintf(text, sizeof text, "%" PRId64 "s", time.seconds);
   return text;
 }
 

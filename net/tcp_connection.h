@@ -6,7 +6,6 @@
 // exchangeable transport (TIdIOHandler) and never touches a socket itself.
 
 #include <cstdint>
-#include <cstring>
 #include <initializer_list>
 #include <memory>
 #include <string>
@@ -18,6 +17,7 @@
 #include "net/component.h"
 #include "net/intercept.h"
 #include "net/io_handler.h"
+#include "net/line_reader.h"
 #include "net/receive_result.h"
 #include "net/rfc_reply.h"
 
@@ -194,6 +194,13 @@ class TIdTCPConnection : public TIdComponent {
   // Appends `count` bytes received at `target`, through the intercept when
   // there is one; the count appended.
   int AppendReceived(bool direct, char* target, int count);
+  // ReadToStream's steps: the pieces of a body from the input buffer into
+  // the stream; waiting until a piece is buffered (a close before then
+  // yields what is there for ReadUntil::Closed, else moves it and raises);
+  // moving the first `count` buffered bytes.
+  void MovePiecesToStream(Stream& stream, int64_t remaining, ReadUntil until);
+  size_t BufferPiece(Stream& stream, size_t piece, ReadUntil until);
+  void MoveBufferedToStream(Stream& stream, size_t count);
   // Removes the first `count` buffered bytes, lines TakeBufferedLines handed
   // over, as ReadLn would have removed them.
   void DropTakenLines(size_t count);
@@ -214,17 +221,14 @@ class TIdTCPConnection : public TIdComponent {
 template <typename Take>
 void TIdTCPConnection::TakeBufferedLines(Take&& take) {
   const std::string_view bytes = input_buffer_->View();
-  const size_t maximum = MaxLineLength > 0 ? static_cast<size_t>(MaxLineLength) : 0;
   size_t used = 0;
   try {
     while (used < bytes.size()) {
-      const void* lf = std::memchr(bytes.data() + used, '\n', bytes.size() - used);
-      if (lf == nullptr) break;
-      const size_t length = static_cast<size_t>(static_cast<const char*>(lf) - bytes.data()) - used;
-      if (maximum != 0 && length > maximum) break;
-      const std::string_view line = bytes.substr(used, length > 0 && bytes[used + length - 1] == '\r' ? length - 1 : length);
-      used += length + 1;
-      if (!take(line)) break;
+      // An unfinished or over-long line is left for ReadLn.
+      const TLineFound found = TLineReader({}, MaxLineLength).Next(bytes.substr(used));
+      if (found.kind != TLineFound::Kind::kLine) break;
+      used += found.used;
+      if (!take(found.line)) break;
     }
   } catch (...) {
     DropTakenLines(used);

@@ -11,6 +11,7 @@
 #include "base/text.h"
 #include "base/text_tokens.h"
 #include "net/exceptions.h"
+#include "net/line_reader.h"
 #include "net/socket_stack.h"
 #include "net/tcp_connection.h"
 
@@ -32,61 +33,18 @@ std::string TIdTCPConnection::ReadLn(std::string_view terminator, int timeout, i
 
 void TIdTCPConnection::ReadLnInto(std::string& line, std::string_view terminator, int timeout, int max_length) {
   line.clear();
-  if (max_length == -1) max_length = MaxLineLength;
-  // Other negative maxima mean no limit rather than "every line is too long".
-  const size_t maximum = max_length > 0 ? static_cast<size_t>(max_length) : 0;
-  const std::string_view term = terminator.empty() ? std::string_view("\n") : terminator;
   last_line_split_ = false;
   last_line_timed_out_ = false;
-
-  // The usual case first: a line ended by LF, already buffered and within
-  // the limit.
-  if (terminator.empty()) {
-    const std::string_view bytes = input_buffer_->View();
-    const void* lf = bytes.empty() ? nullptr : std::memchr(bytes.data(), '\n', bytes.size());
-    if (lf != nullptr) {
-      const size_t at = static_cast<size_t>(static_cast<const char*>(lf) - bytes.data());
-      if (maximum == 0 || at <= maximum) {
-        line.assign(bytes.data(), at > 0 && bytes[at - 1] == '\r' ? at - 1 : at);
-        input_buffer_->Remove(at + 1);
-        return;
-      }
-    }
-  }
-
-  size_t found = 0;      // 1-based position of the terminator, 0: none yet
-  size_t searched = 0;   // unread bytes already searched
+  TLineReader reader(terminator, max_length == -1 ? MaxLineLength : max_length);
   for (;;) {
-    const size_t size = input_buffer_->Length();
-    if (size > 0 && found == 0) {
-      // Search only what is new, going back far enough to find a
-      // terminator split across two receives.
-      size_t from = searched >= term.size() - 1 ? searched - (term.size() - 1) : 0;
-      size_t at = input_buffer_->View().find(term, from);
-      found = at == std::string_view::npos ? 0 : at + 1;
-      searched = size;
-    }
-    bool too_long = false;
-    if (found > 0) {
-      too_long = maximum != 0 && found - 1 > maximum;
-    } else if (maximum != 0 && searched > maximum) {
-      // Noticed as soon as more than the maximum is buffered, without
-      // waiting for a terminator that may never come.
-      too_long = true;
-    }
-    if (too_long) {
+    const TLineFound found = reader.Next(input_buffer_->View());
+    if (found.kind == TLineFound::Kind::kTooLong) {
       if (MaxLineAction == maException) throw EIdReadLnMaxLineLengthExceeded();
       last_line_split_ = true;
-      line.assign(input_buffer_->View().substr(0, maximum));
-      input_buffer_->Remove(maximum);
-      return;
     }
-    if (found > 0) {
-      size_t length = found - 1;
-      const std::string_view bytes = input_buffer_->View();
-      if (term == "\n" && length > 0 && bytes[length - 1] == '\r') --length;
-      line.assign(bytes.substr(0, length));
-      input_buffer_->Remove(found - 1 + term.size());
+    if (found.kind != TLineFound::Kind::kIncomplete) {
+      line.assign(found.line);
+      input_buffer_->Remove(found.used);
       return;
     }
     CheckPeerClosed(IfClosed::Raise, BufferedBytes::Ignore);
@@ -139,58 +97,61 @@ void TIdTCPConnection::ReadToStream(Stream& stream, int64_t byte_count, ReadUnti
     // bytes are actually there: a hostile length costs nothing.
     stream.Reserve(stream.Position() + std::min(byte_count, kMaxPresize));
   }
-  // Until the peer closes there is no count to stop at (not even 2 GiB).
-  int64_t remaining = read_until_closed ? INT64_MAX : byte_count;
   ReportWorkBegin(wmRead, read_until_closed ? 0 : byte_count);
-
   auto finish = [&] {
     ReportWorkEnd(wmRead);
     // Whatever lies past the bytes written is cut off.
     if (stream.Size() > stream.Position()) stream.SetSize(stream.Position());
   };
   try {
-    TIdManagedBuffer& input = *input_buffer_;
-    // Bytes already buffered go out with the rest of the first piece, in
-    // one write, unless no more are needed or can come.
-    if (input.Length() > 0 && remaining > 0 && (static_cast<int64_t>(input.Length()) >= remaining || !Connected())) {
-      size_t k = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(input.Length()), remaining));
-      stream.WriteBuffer(input.Memory(), k);
-      input.Remove(k);
-      remaining -= static_cast<int64_t>(k);
-    }
-    const int64_t chunk = std::min<int64_t>(remaining, std::max(RecvBufferSize, 1));
-    while (remaining > 0 && Connected()) {
-      // One chunk at a time, written from the input buffer straight into
-      // the stream once the whole chunk is there.
-      size_t piece = static_cast<size_t>(std::min(remaining, chunk));
-      try {
-        while (input.Length() < piece) {
-          FillInputBuffer(IfClosed::Raise, IdTimeoutDefault, IfTimedOut::Raise);
-          CheckPeerClosed(IfClosed::Raise, BufferedBytes::Ignore);
-        }
-      } catch (const EIdConnClosedGracefully&) {
-        piece = input.Length();
-        if (!read_until_closed) {
-          // A body cut short by the peer keeps every byte that did arrive;
-          // the caller still learns of the close.
-          if (piece > 0) {
-            stream.WriteBuffer(input.Memory(), piece);
-            input.Remove(piece);
-          }
-          throw;
-        }
-      }
-      if (piece > 0) {
-        stream.WriteBuffer(input.Memory(), piece);
-        input.Remove(piece);
-        remaining -= static_cast<int64_t>(piece);
-      }
-    }
+    // Until the peer closes there is no count to stop at (not even 2 GiB).
+    MovePiecesToStream(stream, read_until_closed ? INT64_MAX : byte_count, until);
   } catch (...) {
     finish();
     throw;
   }
   finish();
+}
+
+void TIdTCPConnection::MovePiecesToStream(Stream& stream, int64_t remaining, ReadUntil until) {
+  const size_t buffered = input_buffer_->Length();
+  // Bytes already buffered go out with the rest of the first piece, in
+  // one write, unless no more are needed or can come.
+  if (buffered > 0 && remaining > 0 && (static_cast<int64_t>(buffered) >= remaining || !Connected())) {
+    const size_t first = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(buffered), remaining));
+    MoveBufferedToStream(stream, first);
+    remaining -= static_cast<int64_t>(first);
+  }
+  const int64_t chunk = std::min<int64_t>(remaining, std::max(RecvBufferSize, 1));
+  while (remaining > 0 && Connected()) {
+    // One chunk at a time, written from the input buffer straight into
+    // the stream once the whole chunk is there.
+    const size_t piece = BufferPiece(stream, static_cast<size_t>(std::min(remaining, chunk)), until);
+    MoveBufferedToStream(stream, piece);
+    remaining -= static_cast<int64_t>(piece);
+  }
+}
+
+size_t TIdTCPConnection::BufferPiece(Stream& stream, size_t piece, ReadUntil until) {
+  try {
+    while (input_buffer_->Length() < piece) {
+      FillInputBuffer(IfClosed::Raise, IdTimeoutDefault, IfTimedOut::Raise);
+      CheckPeerClosed(IfClosed::Raise, BufferedBytes::Ignore);
+    }
+    return piece;
+  } catch (const EIdConnClosedGracefully&) {
+    if (until == ReadUntil::Closed) return input_buffer_->Length();
+    // A body cut short by the peer keeps every byte that did arrive; the
+    // caller still learns of the close.
+    MoveBufferedToStream(stream, input_buffer_->Length());
+    throw;
+  }
+}
+
+void TIdTCPConnection::MoveBufferedToStream(Stream& stream, size_t count) {
+  if (count == 0) return;
+  stream.WriteBuffer(input_buffer_->Memory(), count);
+  input_buffer_->Remove(count);
 }
 
 std::string TIdTCPConnection::ReadAvailable() {

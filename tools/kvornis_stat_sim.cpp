@@ -117,6 +117,47 @@ int Bind(httplib::Server& server, int port) {
   return server.bind_to_port("127.0.0.1", port) ? port : -1;
 }
 
+// SIGINT and SIGTERM are blocked in every thread (the server's threads
+// inherit the mask) and taken by one thread with sigwait, which stops the
+// server outside any signal handler.
+sigset_t BlockStopSignals() {
+  sigset_t stop_signals;
+  sigemptyset(&stop_signals);
+  sigaddset(&stop_signals, SIGINT);
+  sigaddset(&stop_signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
+  signal(SIGPIPE, SIG_IGN);  // a client that leaves mid-page is not our end
+  return stop_signals;
+}
+
+// Serves until one of the stop signals comes; whether the server ended cleanly.
+bool ServeUntilStopped(httplib::Server& server, const sigset_t& stop_signals) {
+  std::mutex mutex;
+  std::condition_variable listen_ended;
+  bool listening_over = false;
+  std::thread stopper([&] {
+    int signal_number = 0;
+    sigwait(&stop_signals, &signal_number);
+    // A signal can come before the accept loop runs; stop() only acts on a running server.
+    std::unique_lock lock(mutex);
+    while (!server.is_running() && !listening_over) listen_ended.wait_for(lock, std::chrono::milliseconds(5));
+    server.stop();
+    // The accept loop waits for open keep-alive connections to go idle;
+    // a stopped stand-in should not linger for them.
+    if (!listen_ended.wait_for(lock, kStopGrace, [&] { return listening_over; })) std::_Exit(0);
+  });
+
+  bool clean = server.listen_after_bind();
+  {
+    std::lock_guard lock(mutex);
+    listening_over = true;
+  }
+  listen_ended.notify_all();
+  if (!clean) kill(getpid(), SIGTERM);  // wakes the stopper, still waiting for a signal
+  stopper.join();
+  return clean;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -134,16 +175,7 @@ int main(int argc, char** argv) {
     return 0;
   }
 
-  // SIGINT and SIGTERM are blocked in every thread (the server's threads
-  // inherit the mask) and taken by one thread with sigwait, which stops the
-  // server outside any signal handler.
-  sigset_t stop_signals;
-  sigemptyset(&stop_signals);
-  sigaddset(&stop_signals, SIGINT);
-  sigaddset(&stop_signals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
-  signal(SIGPIPE, SIG_IGN);  // a client that leaves mid-page is not our end
-
+  const sigset_t stop_signals = BlockStopSignals();
   kv::statsim::StatService service(*options);
   kv::statsim::ClientLimits limits(options->limits);
   std::unique_ptr<httplib::Server> made = MakeServer(*options);
@@ -160,30 +192,7 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  std::mutex mutex;
-  std::condition_variable listen_ended;
-  bool listening_over = false;
-  std::thread stopper([&] {
-    int signal_number = 0;
-    sigwait(&stop_signals, &signal_number);
-    // A signal can come before the accept loop runs; stop() only acts on a running server.
-    std::unique_lock lock(mutex);
-    while (!server.is_running() && !listening_over) listen_ended.wait_for(lock, std::chrono::milliseconds(5));
-    server.stop();
-    // The accept loop waits for open keep-alive connections to go idle;
-    // a stopped stand-in should not linger for them.
-    if (!listen_ended.wait_for(lock, kStopGrace, [&] { return listening_over; })) std::_Exit(0);
-  });
-
   const char* scheme = options->tls_cert.empty() ? "http" : "https";
   std::cout << "listening on " << scheme << "://127.0.0.1:" << port << std::endl;
-  bool clean = server.listen_after_bind();
-  {
-    std::lock_guard lock(mutex);
-    listening_over = true;
-  }
-  listen_ended.notify_all();
-  if (!clean) kill(getpid(), SIGTERM);  // wakes the stopper, still waiting for a signal
-  stopper.join();
-  return clean ? 0 : 1;
+  return ServeUntilStopped(server, stop_signals) ? 0 : 1;
 }

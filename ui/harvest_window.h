@@ -12,6 +12,7 @@
 #include "app/controls.h"
 
 class QLabel;
+class QLayout;
 class QLineEdit;
 class QListWidget;
 class QPlainTextEdit;
@@ -45,6 +46,12 @@ class HarvestWindow : public QWidget {
 
  private:
   void CreateControls();
+  // CreateControls' parts, top to bottom: the settings of a run, the seeds,
+  // the buttons, and the latest keywords over the errors.
+  QLayout* CreateSettings();
+  QLayout* CreateSeeds();
+  QLayout* CreateButtons();
+  QWidget* CreateResults();
   void ChooseProject();
   void ChooseProxies();
   void StartClick();

@@ -51,6 +51,26 @@ QWidget* FileField(QLineEdit* edit, QPushButton* button, QWidget* parent) {
 }  // namespace
 
 void HarvestWindow::CreateControls() {
+  auto* top = new QHBoxLayout;
+  top->addLayout(CreateSettings(), 3);
+  top->addLayout(CreateSeeds(), 2);
+
+  progress_bar_ = new QProgressBar(this);
+  progress_bar_->setObjectName("ProgressBar");
+  progress_bar_->setRange(0, 1);
+  progress_bar_->setValue(0);
+  progress_text_ = new QLabel(this);
+  progress_text_->setObjectName("ProgressText");
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(top);
+  layout->addLayout(CreateButtons());
+  layout->addWidget(progress_bar_);
+  layout->addWidget(progress_text_);
+  layout->addWidget(CreateResults(), 1);
+}
+
+QLayout* HarvestWindow::CreateSettings() {
   project_edit_ = new QLineEdit(this);
   project_edit_->setObjectName("ProjectEdit");
   project_edit_->setPlaceholderText(ToQt("файл проекта (.kvh): существующий или новый"_w1251));
@@ -81,7 +101,10 @@ void HarvestWindow::CreateControls() {
   settings->addRow(ToQt("Прокси (файл):"_w1251), FileField(proxies_edit_, proxies_butt, this));
   settings->addRow(ToQt("Пауза между запросами:"_w1251), pause_spin_);
   settings->addRow(ToQt("Минус-слова:"_w1251), minus_label_);
+  return settings;
+}
 
+QLayout* HarvestWindow::CreateSeeds() {
   seeds_edit_ = new QPlainTextEdit(this);
   seeds_edit_->setObjectName("SeedsEdit");
   seeds_edit_->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -89,11 +112,10 @@ void HarvestWindow::CreateControls() {
   auto* seeds = new QVBoxLayout;
   seeds->addWidget(new QLabel(ToQt("Сиды (по одному в строке):"_w1251), this));
   seeds->addWidget(seeds_edit_);
+  return seeds;
+}
 
-  auto* top = new QHBoxLayout;
-  top->addLayout(settings, 3);
-  top->addLayout(seeds, 2);
-
+QLayout* HarvestWindow::CreateButtons() {
   start_butt_ = Button("StartButt", "Старт"_w1251, this);
   stop_butt_ = Button("StopButt", "Стоп"_w1251, this);
   export_butt_ = Button("ExportButt", "Экспорт..."_w1251, this);
@@ -108,14 +130,10 @@ void HarvestWindow::CreateControls() {
   buttons->addStretch();
   buttons->addWidget(export_butt_);
   buttons->addWidget(to_list_butt_);
+  return buttons;
+}
 
-  progress_bar_ = new QProgressBar(this);
-  progress_bar_->setObjectName("ProgressBar");
-  progress_bar_->setRange(0, 1);
-  progress_bar_->setValue(0);
-  progress_text_ = new QLabel(this);
-  progress_text_->setObjectName("ProgressText");
-
+QWidget* HarvestWindow::CreateResults() {
   latest_table_ = new QTableWidget(0, 4, this);
   latest_table_->setObjectName("LatestTable");
   latest_table_->setHorizontalHeaderLabels(
@@ -141,13 +159,7 @@ void HarvestWindow::CreateControls() {
   results->addWidget(errors);
   results->setStretchFactor(0, 3);
   results->setStretchFactor(1, 1);
-
-  auto* layout = new QVBoxLayout(this);
-  layout->addLayout(top);
-  layout->addLayout(buttons);
-  layout->addWidget(progress_bar_);
-  layout->addWidget(progress_text_);
-  layout->addWidget(results, 1);
+  return results;
 }
 
 }  // namespace kv::ui

@@ -103,6 +103,72 @@ bool ValidSeparator(std::string_view text) {
   return text.size() == 1 && (text[0] == '\t' || (text[0] > ' ' && text[0] < 0x7F && text[0] != '"'));
 }
 
+OptionTaken TakeNumberOption(HarvestArguments& arguments, int argc, char** argv, int& i, std::string& complaint) {
+  const std::string_view arg = argv[i];
+  const NumberOption* number = nullptr;
+  for (const NumberOption& option : kNumberOptions)
+    if (option.name == arg && option.command == arguments.command) number = &option;
+  if (!number) return OptionTaken::kNo;
+  if (i + 1 >= argc) {
+    complaint = std::string(arg) + " needs a number";
+    return OptionTaken::kBad;
+  }
+  const std::optional<int64_t> value = TryStrToInt64(argv[++i]);
+  if (!value || *value < number->min || *value > number->max) {
+    complaint = std::string(arg) + " takes a number from " + std::to_string(number->min) + " to " +
+                std::to_string(number->max) + ", not \"" + argv[i] + "\"";
+    return OptionTaken::kBad;
+  }
+  number->store(arguments, *value);
+  return OptionTaken::kYes;
+}
+
+// The options of `run` beyond the flags and numbers: texts, the delay and
+// the transport options.
+OptionTaken TakeRunOption(HarvestArguments& arguments, int argc, char** argv, int& i, std::string& complaint) {
+  const std::string_view arg = argv[i];
+  if (arg == "--service" || arg == "--proxies" || arg == "--block-marker") {
+    if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+      complaint = std::string(arg) + " needs a value";
+      return OptionTaken::kBad;
+    }
+    const std::string value = argv[++i];
+    if (arg == "--service") arguments.service_url = value;
+    if (arg == "--proxies") arguments.proxies_file = value;
+    if (arg == "--block-marker") arguments.block_markers.push_back(value);
+    return OptionTaken::kYes;
+  }
+  if (arg == "--delay") {
+    if (i + 1 >= argc || !ParseDelay(argv[i + 1], arguments)) {
+      complaint = "--delay takes MS or MIN-MAX, milliseconds up to 3600000";
+      return OptionTaken::kBad;
+    }
+    ++i;
+    return OptionTaken::kYes;
+  }
+  return TakeTransportOption(arguments.transport, argc, argv, i, false, complaint);
+}
+
+// The option at argv[i] for the command, with its value if it takes one.
+OptionTaken TakeOption(HarvestArguments& arguments, int argc, char** argv, int& i, std::string& complaint) {
+  const std::string_view arg = argv[i];
+  if (TakeFlag(arguments, arg)) return OptionTaken::kYes;
+  if (const OptionTaken number = TakeNumberOption(arguments, argc, argv, i, complaint); number != OptionTaken::kNo) {
+    return number;
+  }
+  if (arguments.command == HarvestCommand::kExport && arg == "--sep") {
+    if (i + 1 >= argc || !ValidSeparator(argv[i + 1])) {
+      complaint = "--sep takes one character other than '\"'";
+      return OptionTaken::kBad;
+    }
+    const std::string_view separator = argv[++i];
+    arguments.separator = separator == "\\t" ? '\t' : separator[0];
+    return OptionTaken::kYes;
+  }
+  if (arguments.command == HarvestCommand::kRun) return TakeRunOption(arguments, argc, argv, i, complaint);
+  return OptionTaken::kNo;
+}
+
 }  // namespace
 
 ParseVerdict ParseHarvestArguments(int argc, char** argv, HarvestArguments& arguments, std::ostream& complaints) {
@@ -130,51 +196,13 @@ ParseVerdict ParseHarvestArguments(int argc, char** argv, HarvestArguments& argu
     arguments.file = argv[i++];
   }
   for (; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    if (TakeFlag(arguments, arg)) continue;
-    const NumberOption* number = nullptr;
-    for (const NumberOption& option : kNumberOptions)
-      if (option.name == arg && option.command == arguments.command) number = &option;
-    if (number) {
-      if (i + 1 >= argc) return bad(std::string(arg) + " needs a number");
-      const std::optional<int64_t> value = TryStrToInt64(argv[++i]);
-      if (!value || *value < number->min || *value > number->max) {
-        return bad(std::string(arg) + " takes a number from " + std::to_string(number->min) + " to " +
-                   std::to_string(number->max) + ", not \"" + argv[i] + "\"");
-      }
-      number->store(arguments, *value);
-      continue;
+    std::string complaint;
+    switch (TakeOption(arguments, argc, argv, i, complaint)) {
+      case OptionTaken::kYes: continue;
+      case OptionTaken::kBad: return bad(complaint);
+      case OptionTaken::kNo:
+        return bad(std::string(command) + ": unknown option or argument \"" + std::string(argv[i]) + "\"");
     }
-    if (arguments.command == HarvestCommand::kExport && arg == "--sep") {
-      if (i + 1 >= argc || !ValidSeparator(argv[i + 1])) return bad("--sep takes one character other than '\"'");
-      const std::string_view separator = argv[++i];
-      arguments.separator = separator == "\\t" ? '\t' : separator[0];
-      continue;
-    }
-    if (arguments.command == HarvestCommand::kRun) {
-      if (arg == "--service" || arg == "--proxies" || arg == "--block-marker") {
-        if (i + 1 >= argc || argv[i + 1][0] == '\0') return bad(std::string(arg) + " needs a value");
-        const std::string value = argv[++i];
-        if (arg == "--service") arguments.service_url = value;
-        if (arg == "--proxies") arguments.proxies_file = value;
-        if (arg == "--block-marker") arguments.block_markers.push_back(value);
-        continue;
-      }
-      if (arg == "--delay") {
-        if (i + 1 >= argc || !ParseDelay(argv[i + 1], arguments)) {
-          return bad("--delay takes MS or MIN-MAX, milliseconds up to 3600000");
-        }
-        ++i;
-        continue;
-      }
-      std::string complaint;
-      switch (TakeTransportOption(arguments.transport, argc, argv, i, false, complaint)) {
-        case OptionTaken::kYes: continue;
-        case OptionTaken::kBad: return bad(complaint);
-        case OptionTaken::kNo: break;
-      }
-    }
-    return bad(std::string(command) + ": unknown option or argument \"" + std::string(arg) + "\"");
   }
   if (!arguments.proxies_file.empty() && arguments.transport.proxy) {
     return bad("--proxies and -x exclude each other: put the proxy in the list");

@@ -1,5 +1,8 @@
 #include "harvest/run_figures.h"
 
+#include <cinttypes>
+#include <cstdio>
+
 namespace kv::harvest {
 
 double PagesPerSecond(const HarvestProgress& progress, double elapsed_seconds) {
@@ -12,9 +15,21 @@ std::optional<double> SecondsLeft(const HarvestProgress& progress, double elapse
   return static_cast<double>(progress.seeds.queued) * elapsed_seconds / static_cast<double>(progress.seeds_dug);
 }
 
-ClockTime ClockTimeOf(double seconds) {
+std::string DurationText(double seconds, const DurationWords& words) {
   const auto total = static_cast<int64_t>(seconds + 0.5);
-  return {total / 3600, total / 60 % 60, total % 60};
+  char text[96];
+  auto two_units = [&](int64_t first, const char* first_sign, int64_t second, const char* second_sign) {
+    std::snprintf(text, sizeof text, "%" PRId64 "%s%s%02" PRId64 "%s", first, first_sign, words.gap, second,
+                  second_sign);
+  };
+  if (total >= 3600) {
+    two_units(total / 3600, words.hours, total / 60 % 60, words.minutes);
+  } else if (total >= 60) {
+    two_units(total / 60, words.minutes, total % 60, words.seconds);
+  } else {
+    std::snprintf(text, sizeof text, "%" PRId64 "%s", total, words.seconds);
+  }
+  return text;
 }
 
 }  // namespace kv::harvest

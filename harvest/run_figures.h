@@ -3,6 +3,7 @@
 // time left, the same in the tool's progress line and in the window.
 #include <cstdint>
 #include <optional>
+#include <string>
 
 #include "harvest/harvest_run.h"
 
@@ -14,13 +15,16 @@ double PagesPerSecond(const HarvestProgress& progress, double elapsed_seconds);
 // none while no seed has been finished yet.
 std::optional<double> SecondsLeft(const HarvestProgress& progress, double elapsed_seconds);
 
-// A time in whole hours, minutes and seconds (rounded to the second), for
-// showing it in the words of the tool or the window.
-struct ClockTime {
-  int64_t hours = 0;
-  int64_t minutes = 0;  // 0-59
-  int64_t seconds = 0;  // 0-59
+// The words of a time left: the units' signs and what stands between the
+// two figures shown, as the tool's "1h05m" or the window's "1 ч 05 мин".
+struct DurationWords {
+  const char* hours;
+  const char* minutes;
+  const char* seconds;
+  const char* gap;
 };
-ClockTime ClockTimeOf(double seconds);
+// A time rounded to the second in its two largest units (the second one in
+// two digits), or in seconds alone under a minute.
+std::string DurationText(double seconds, const DurationWords& words);
 
 }  // namespace kv::harvest

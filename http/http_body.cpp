@@ -1,6 +1,8 @@
 // Bodies: by announced length, by chunks, until the peer closes; the body
 // of a refused status read into the exception; bodies read only to be
 // dropped.
+#include <utility>
+
 #include "base/text_tokens.h"
 #include "http/http_client.h"
 #include "http/http_exceptions.h"
@@ -19,34 +21,19 @@ constexpr int kDiscardTimeout = 4000;
 // that sends without end cannot make it grow past this.
 constexpr int64_t kMaxErrorBody = int64_t{16} * 1024 * 1024;
 
-// Restores a setting of the connection when the scope ends, however it ends.
-class ReadTimeoutScope {
+// Gives a setting a value for a scope and restores the old one when the
+// scope ends, however it ends.
+template <typename T>
+class ScopedSetting {
  public:
-  ReadTimeoutScope(TIdTCPConnection& connection, int timeout)
-      : connection_(connection), saved_(connection.ReadTimeout) {
-    connection.ReadTimeout = timeout;
-  }
-  ~ReadTimeoutScope() { connection_.ReadTimeout = saved_; }
-  ReadTimeoutScope(const ReadTimeoutScope&) = delete;
-  ReadTimeoutScope& operator=(const ReadTimeoutScope&) = delete;
+  ScopedSetting(T& setting, T value) : setting_(setting), saved_(std::exchange(setting, value)) {}
+  ~ScopedSetting() { setting_ = saved_; }
+  ScopedSetting(const ScopedSetting&) = delete;
+  ScopedSetting& operator=(const ScopedSetting&) = delete;
 
  private:
-  TIdTCPConnection& connection_;
-  int saved_;
-};
-
-class BodyStreamScope {
- public:
-  BodyStreamScope(TIdHTTPResponse& response, Stream* stream) : response_(response), saved_(response.BodyStream) {
-    response.BodyStream = stream;
-  }
-  ~BodyStreamScope() { response_.BodyStream = saved_; }
-  BodyStreamScope(const BodyStreamScope&) = delete;
-  BodyStreamScope& operator=(const BodyStreamScope&) = delete;
-
- private:
-  TIdHTTPResponse& response_;
-  Stream* saved_;
+  T& setting_;
+  T saved_;
 };
 
 }  // namespace
@@ -116,8 +103,8 @@ bool TIdCustomHTTP::DiscardBody() { return DiscardBody(LastResponse(), Request()
 
 bool TIdCustomHTTP::DiscardBody(TIdHTTPResponse& response, TIdHTTPMethod method) {
   CountingStream sink;  // keeps nothing
-  ReadTimeoutScope timeout(*this, kDiscardTimeout);
-  BodyStreamScope stream(response, &sink);
+  ScopedSetting<int> timeout(ReadTimeout, kDiscardTimeout);
+  ScopedSetting<Stream*> stream(response.BodyStream, &sink);
   try {
     ReadBody(response, method);
   } catch (const Exception&) {
@@ -133,8 +120,8 @@ void TIdCustomHTTP::RaiseStatusError(TIdHTTPResponse& response, TIdHTTPMethod me
   std::string error_body;
   {
     MemoryStream scratch(kMaxErrorBody);
-    ReadTimeoutScope timeout(*this, kErrorBodyTimeout);
-    BodyStreamScope stream(response, &scratch);
+    ScopedSetting<int> timeout(ReadTimeout, kErrorBodyTimeout);
+    ScopedSetting<Stream*> stream(response.BodyStream, &scratch);
     try {
       ReadBody(response, method);
     } catch (const EIdConnClosedGracefully&) {

@@ -13,7 +13,6 @@
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QTimerEvent>
-#include <cinttypes>
 #include <optional>
 
 #include "app/error_box.h"
@@ -48,17 +47,10 @@ std::vector<std::string> PhrasesOf(const QString& text) {
   return phrases;
 }
 
-// "4 мин 12 с", "1 ч 05 мин".
+// "4 мин 12 с", "1 ч 05 мин", written in UTF-8 and shown converted.
 std::string Duration(double seconds) {
-  const harvest::ClockTime time = harvest::ClockTimeOf(seconds);
-  char text[64];
-  if (time.hours > 0)
-    std::snprintf(text, sizeof text, "%" PRId64 " ч %02" PRId64 " мин", time.hours, time.minutes);
-  else if (time.minutes > 0)
-    std::snprintf(text, sizeof text, "%" PRId64 " мин %02" PRId64 " с", time.minutes, time.seconds);
-  else
-    std::snprintf(text, sizeof text, "%" PRId64 " с", time.seconds);
-  return Utf8ToCp1251(text);
+  constexpr harvest::DurationWords kWords = {" ч", " мин", " с", " "};
+  return Utf8ToCp1251(harvest::DurationText(seconds, kWords));
 }
 
 std::string ProgressLine(const harvest::HarvestProgress& progress, double elapsed) {

@@ -15,17 +15,7 @@ constexpr auto kTerminalPeriod = std::chrono::milliseconds(250);
 constexpr auto kLogPeriod = std::chrono::seconds(10);
 
 // "4m12s", "1h05m".
-std::string Duration(double seconds) {
-  const harvest::ClockTime time = harvest::ClockTimeOf(seconds);
-  char text[48];
-  if (time.hours > 0)
-    std::snprintf(text, sizeof text, "%" PRId64 "h%02" PRId64 "m", time.hours, time.minutes);
-  else if (time.minutes > 0)
-    std::snprintf(text, sizeof text, "%" PRId64 "m%02" PRId64 "s", time.minutes, time.seconds);
-  else
-    std::snprintf(text, sizeof text, "%" PRId64 "s", time.seconds);
-  return text;
-}
+constexpr harvest::DurationWords kDurationWords = {"h", "m", "s", ""};
 
 }  // namespace
 
@@ -39,14 +29,14 @@ std::string ProgressText(const harvest::HarvestProgress& progress, double elapse
                 harvest::PagesPerSecond(progress, elapsed_seconds));
   std::string line = text;
   const std::optional<double> left = harvest::SecondsLeft(progress, elapsed_seconds);
-  line += left ? Duration(*left) : "--";
+  line += left ? harvest::DurationText(*left, kDurationWords) : "--";
   if (progress.proxies_back_ms != 0) {
     const int64_t now_ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                                std::chrono::system_clock::now().time_since_epoch())
                                .count();
     if (progress.proxies_back_ms > now_ms) {
       line += "; every proxy benched, the first back in " +
-              Duration(static_cast<double>(progress.proxies_back_ms - now_ms) / 1000.0);
+              harvest::DurationText(static_cast<double>(progress.proxies_back_ms - now_ms) / 1000.0, kDurationWords);
     }
   }
   return line;

@@ -35,12 +35,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   socks.Authentication = with_password ? kv::saUsernamePassword : kv::saNoAuthentication;
   socks.Username = "user";
   socks.Password = "secret";
-  socks.SetTransport(&transport);
   // SOCKS 4 resolves the target here: a dotted address keeps the resolver
   // out of the run.
   const std::string target = version == kv::svSocks4 ? "192.0.2.1" : "target.example";
   try {
-    socks.SocksHandshake(target, 80, 1000);
+    socks.SocksHandshake(transport, target, 80, 1000);
   } catch (const kv::Exception&) {
     // Any failure of the library's own kinds is an answer.
   }

@@ -30,7 +30,6 @@ TIdSocksInfo& TIdIOHandlerSocket::SocksInfo() {
   if (socks_info_ == nullptr) {
     if (!own_socks_info_) own_socks_info_ = std::make_unique<TIdSocksInfo>();
     socks_info_ = own_socks_info_.get();
-    socks_info_->SetTransport(this);
   }
   return *socks_info_;
 }
@@ -54,7 +53,6 @@ void TIdIOHandlerSocket::SetSocksInfo(TIdSocksInfo* info) {
     if (info != own_socks_info_.get()) own_socks_info_->Assign(*info);
     socks_info_ = own_socks_info_.get();
   }
-  socks_info_->SetTransport(this);
 }
 
 void TIdIOHandlerSocket::Notification(Component* component, Operation operation) {
@@ -72,10 +70,11 @@ void TIdIOHandlerSocket::ConnectTarget(std::string& host, int& port) {
 
 void TIdIOHandlerSocket::Handshake(const std::string& host, int port, int timeout) {
   if (!SocksInUse()) return;
-  socks_info_->SetTransport(this);
   // The connect's own limit when it has one, else the read limit.
   const int limit = timeout > 0 ? timeout : (HandshakeTimeout > 0 ? HandshakeTimeout : IdTimeoutInfinite);
-  socks_info_->SocksHandshake(host, port, limit);
+  // Through this transport's own receives and sends: a TLS transport passes
+  // them to the socket until its TLS layer opens, after the handshake.
+  socks_info_->SocksHandshake(*this, host, port, limit);
 }
 
 void TIdIOHandlerSocket::CloseTransport() {

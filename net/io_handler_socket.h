@@ -53,14 +53,14 @@ class TIdIOHandlerSocket : public TIdIOHandler {
   void ConnectWithTimeout(int timeout);
 
   void Notification(Component* component, Operation operation) override;
-  // The SOCKS handshake with the target, once the TCP connection to the
-  // proxy stands; nothing without SOCKS.
-  virtual void Handshake(const std::string& host, int port, int timeout);
-  // The host and port the socket itself connects to: the SOCKS proxy's,
-  // when there is one.
-  virtual void ConnectTarget(std::string& host, int& port);
 
  private:
+  // The SOCKS handshake with the target, once the TCP connection to the
+  // proxy stands; nothing without SOCKS.
+  void Handshake(const std::string& host, int port, int timeout);
+  // The host and port the socket itself connects to: the SOCKS proxy's,
+  // when there is one.
+  void ConnectTarget(std::string& host, int& port);
   bool SocksInUse() const { return socks_info_ != nullptr && socks_info_->Version != svNoSocks; }
 
   std::unique_ptr<TIdSocketHandle> binding_;

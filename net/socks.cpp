@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 
 #include "net/io_handler.h"
@@ -73,12 +74,121 @@ class Exchange {
     return reply;
   }
 
+  // A reply of `count` bytes whose first byte must be `version`: another
+  // means that no SOCKS server of that version answered.
+  std::string ReceiveReply(size_t count, uint8_t version) {
+    std::string reply = Receive(count);
+    if (static_cast<uint8_t>(reply[0]) != version) throw EIdSocksServerRespondError();
+    return reply;
+  }
+
  private:
   TIdIOHandler& transport_;
   int timeout_;
 };
 
 uint8_t Byte(const std::string& reply, size_t i) { return static_cast<uint8_t>(reply[i]); }
+
+using RaiseFailure = void (*)();
+
+template <typename Failure>
+[[noreturn]] void Raise() {
+  throw Failure();
+}
+
+// A reply's code: `granted`, or the failure at its place in `failures`, the
+// code after `granted` raising the first; any other code is unknown.
+void CheckReplyCode(uint8_t code, uint8_t granted, std::initializer_list<RaiseFailure> failures) {
+  if (code == granted) return;
+  if (code > granted && static_cast<size_t>(code - granted) <= failures.size()) failures.begin()[code - granted - 1]();
+  throw EIdSocksUnknownError();
+}
+
+void Socks4Handshake(const TIdSocksInfo& socks, Exchange& exchange, const std::string& host, int port) {
+  const bool names_host = socks.Version == svSocks4A;
+  CheckField(socks.Username, "user id");
+  if (names_host) CheckField(host, "host name");
+  std::string request;
+  request += static_cast<char>(kSocks4Version);
+  request += static_cast<char>(kCommandConnect);
+  AppendPort(request, port);
+  if (names_host) {
+    request.append("\0\0\0\1", 4);  // an address of 0.0.0.x: the name follows
+  } else {
+    // SOCKS 4 carries an address: the name is resolved here.
+    TIdStack& stack = *GStack();
+    for (uint8_t part : stack.TextToAddress(stack.HostToDottedAddress(host))) request += static_cast<char>(part);
+  }
+  request += socks.Username;
+  request += '\0';
+  if (names_host) {
+    request += host;
+    request += '\0';
+  }
+  exchange.Send(request);
+  const std::string reply = exchange.ReceiveReply(8, kSocks4ReplyVersion);
+  CheckReplyCode(Byte(reply, 1), 90,
+                 {Raise<EIdSocksRequestFailed>, Raise<EIdSocksRequestServerFailed>, Raise<EIdSocksRequestIdentFailed>});
+}
+
+// The method the client offers, and with a password the login it then
+// makes.
+void Socks5Authenticate(const TIdSocksInfo& socks, Exchange& exchange) {
+  const bool with_password = socks.Authentication == saUsernamePassword;
+  const uint8_t method = with_password ? kMethodUsernamePassword : kMethodNone;
+  exchange.Send(std::string{static_cast<char>(kSocks5Version), 1, static_cast<char>(method)});
+  const std::string chosen = exchange.ReceiveReply(2, kSocks5Version);
+  if (Byte(chosen, 1) != method) throw EIdSocksAuthMethodError();
+  if (!with_password) return;
+
+  std::string login;
+  login += static_cast<char>(kSubnegotiationVersion);
+  login += static_cast<char>(socks.Username.size());
+  login += socks.Username;
+  login += static_cast<char>(socks.Password.size());
+  login += socks.Password;
+  exchange.Send(login);
+  const std::string verdict = exchange.ReceiveReply(2, kSubnegotiationVersion);
+  if (Byte(verdict, 1) != 0) throw EIdSocksAuthError();
+}
+
+// The CONNECT request with the target's name, and the whole reply.
+void Socks5Connect(Exchange& exchange, const std::string& host, int port) {
+  std::string request;
+  request += static_cast<char>(kSocks5Version);
+  request += static_cast<char>(kCommandConnect);
+  request += '\0';
+  request += static_cast<char>(kAddressDomain);
+  request += static_cast<char>(host.size());
+  request += host;
+  AppendPort(request, port);
+  exchange.Send(request);
+
+  const std::string head = exchange.ReceiveReply(5, kSocks5Version);
+  CheckReplyCode(Byte(head, 1), 0,
+                 {Raise<EIdSocksServerGeneralError>, Raise<EIdSocksServerPermissionError>,
+                  Raise<EIdSocksServerNetUnreachableError>, Raise<EIdSocksServerHostUnreachableError>,
+                  Raise<EIdSocksServerConnectionRefusedError>, Raise<EIdSocksServerTTLExpiredError>,
+                  Raise<EIdSocksServerCommandError>, Raise<EIdSocksServerAddressError>});
+  // The rest of the bound address and its port: none of the reply may be
+  // left for the connection to read.
+  switch (Byte(head, 3)) {
+    case kAddressIPv4: exchange.Receive(4 + 2 - 1); break;
+    case kAddressDomain: exchange.Receive(Byte(head, 4) + size_t{2}); break;
+    case kAddressIPv6: exchange.Receive(16 + 2 - 1); break;
+    default: throw EIdSocksServerAddressError();
+  }
+}
+
+void Socks5Handshake(const TIdSocksInfo& socks, Exchange& exchange, const std::string& host, int port) {
+  if (socks.Authentication == saUsernamePassword) {
+    CheckField(socks.Username, "user name");
+    CheckField(socks.Password, "password");
+  }
+  CheckField(host, "host name");
+  Socks5Authenticate(socks, exchange);
+  Socks5Connect(exchange, host, port);
+}
 
 }  // namespace
 
@@ -91,107 +201,13 @@ void TIdSocksInfo::Assign(const TIdSocksInfo& source) {
   Version = source.Version;
 }
 
-void TIdSocksInfo::SocksHandshake(const std::string& host, int port, int timeout) {
+void TIdSocksInfo::SocksHandshake(TIdIOHandler& transport, const std::string& host, int port, int timeout) const {
+  Exchange exchange(transport, timeout);
   switch (Version) {
     case svSocks4:
-    case svSocks4A: Socks4Handshake(host, port, timeout); break;
-    case svSocks5: Socks5Handshake(host, port, timeout); break;
+    case svSocks4A: Socks4Handshake(*this, exchange, host, port); break;
+    case svSocks5: Socks5Handshake(*this, exchange, host, port); break;
     case svNoSocks: break;
-  }
-}
-
-void TIdSocksInfo::Socks4Handshake(const std::string& host, int port, int timeout) {
-  CheckField(Username, "user id");
-  if (Version == svSocks4A) CheckField(host, "host name");
-  std::string request;
-  request += static_cast<char>(kSocks4Version);
-  request += static_cast<char>(kCommandConnect);
-  AppendPort(request, port);
-  if (Version == svSocks4) {
-    // SOCKS 4 carries an address: the name is resolved here.
-    TIdStack& stack = *GStack();
-    for (uint8_t part : stack.TextToAddress(stack.HostToDottedAddress(host))) request += static_cast<char>(part);
-  } else {
-    request.append("\0\0\0\1", 4);  // an address of 0.0.0.x: the name follows
-  }
-  request += Username;
-  request += '\0';
-  if (Version == svSocks4A) {
-    request += host;
-    request += '\0';
-  }
-  Exchange exchange(*transport_, timeout);
-  exchange.Send(request);
-  const std::string reply = exchange.Receive(8);
-  if (Byte(reply, 0) != kSocks4ReplyVersion) throw EIdSocksServerRespondError();
-  switch (Byte(reply, 1)) {
-    case 90: return;
-    case 91: throw EIdSocksRequestFailed();
-    case 92: throw EIdSocksRequestServerFailed();
-    case 93: throw EIdSocksRequestIdentFailed();
-    default: throw EIdSocksUnknownError();
-  }
-}
-
-void TIdSocksInfo::Socks5Handshake(const std::string& host, int port, int timeout) {
-  const bool with_password = Authentication == saUsernamePassword;
-  if (with_password) {
-    CheckField(Username, "user name");
-    CheckField(Password, "password");
-  }
-  CheckField(host, "host name");
-  Exchange exchange(*transport_, timeout);
-
-  const uint8_t method = with_password ? kMethodUsernamePassword : kMethodNone;
-  exchange.Send(std::string{static_cast<char>(kSocks5Version), 1, static_cast<char>(method)});
-  const std::string chosen = exchange.Receive(2);
-  if (Byte(chosen, 0) != kSocks5Version) throw EIdSocksServerRespondError();
-  if (Byte(chosen, 1) != method) throw EIdSocksAuthMethodError();
-
-  if (with_password) {
-    std::string login;
-    login += static_cast<char>(kSubnegotiationVersion);
-    login += static_cast<char>(Username.size());
-    login += Username;
-    login += static_cast<char>(Password.size());
-    login += Password;
-    exchange.Send(login);
-    const std::string verdict = exchange.Receive(2);
-    if (Byte(verdict, 0) != kSubnegotiationVersion) throw EIdSocksServerRespondError();
-    if (Byte(verdict, 1) != 0) throw EIdSocksAuthError();
-  }
-
-  std::string request;
-  request += static_cast<char>(kSocks5Version);
-  request += static_cast<char>(kCommandConnect);
-  request += '\0';
-  request += static_cast<char>(kAddressDomain);
-  request += static_cast<char>(host.size());
-  request += host;
-  AppendPort(request, port);
-  exchange.Send(request);
-
-  const std::string head = exchange.Receive(5);
-  if (Byte(head, 0) != kSocks5Version) throw EIdSocksServerRespondError();
-  switch (Byte(head, 1)) {
-    case 0: break;
-    case 1: throw EIdSocksServerGeneralError();
-    case 2: throw EIdSocksServerPermissionError();
-    case 3: throw EIdSocksServerNetUnreachableError();
-    case 4: throw EIdSocksServerHostUnreachableError();
-    case 5: throw EIdSocksServerConnectionRefusedError();
-    case 6: throw EIdSocksServerTTLExpiredError();
-    case 7: throw EIdSocksServerCommandError();
-    case 8: throw EIdSocksServerAddressError();
-    default: throw EIdSocksUnknownError();
-  }
-  // The rest of the bound address and its port: none of the reply may be
-  // left for the connection to read.
-  switch (Byte(head, 3)) {
-    case kAddressIPv4: exchange.Receive(4 + 2 - 1); break;
-    case kAddressDomain: exchange.Receive(Byte(head, 4) + size_t{2}); break;
-    case kAddressIPv6: exchange.Receive(16 + 2 - 1); break;
-    default: throw EIdSocksServerAddressError();
   }
 }
 

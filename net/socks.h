@@ -47,21 +47,11 @@ class TIdSocksInfo : public TIdComponent {
   // Copies the six properties.
   void Assign(const TIdSocksInfo& source);
 
-  // The transport the handshake talks through: the socket transport it is
-  // attached to, or any other that moves raw bytes.
-  TIdIOHandler* Transport() const { return transport_; }
-  void SetTransport(TIdIOHandler* transport) { transport_ = transport; }
-
   // The handshake for Version with the target's host and port, once the
-  // socket stands to the proxy. Each reply is awaited at most `timeout` ms
-  // (-2 or 0: without limit).
-  void SocksHandshake(const std::string& host, int port, int timeout);
-
- private:
-  void Socks4Handshake(const std::string& host, int port, int timeout);
-  void Socks5Handshake(const std::string& host, int port, int timeout);
-
-  TIdIOHandler* transport_ = nullptr;
+  // socket stands to the proxy, through `transport`: the socket transport
+  // that connected to the proxy, or any other that moves raw bytes. Each
+  // reply is awaited at most `timeout` ms (-2 or 0: without limit).
+  void SocksHandshake(TIdIOHandler& transport, const std::string& host, int port, int timeout) const;
 };
 
 }  // namespace kv

@@ -84,19 +84,15 @@ TSocksVersion SocksVersionOf(ProxyKind kind) {
   return svNoSocks;
 }
 
-// The SOCKS proxy on the client's socket transport. The user name is the
-// SOCKS5 user name (offered with its password when there is one) and the
-// SOCKS4 user id.
+// The SOCKS proxy on the client's transport. The user name is the SOCKS5
+// user name (offered with its password when there is one) and the SOCKS4
+// user id.
 void ApplySocksProxy(const ProxyAddress& proxy, const std::optional<Credentials>& credentials, TIdHTTP& client,
                      TIdSSLIOHandlerSocket& tls) {
-  TIdIOHandlerSocket* transport = client.SocketHandler();
-  if (transport == nullptr) {
-    // Without one the client would make a plain transport of its own at
-    // the first connect, without these settings.
-    client.SetIOHandler(&tls);
-    transport = &tls;
-  }
-  TIdSocksInfo& socks = transport->SocksInfo();
+  // Without one the client would make a plain transport of its own at the
+  // first connect, without these settings.
+  if (client.IOHandler() == nullptr) client.SetIOHandler(&tls);
+  TIdSocksInfo& socks = tls.SocksInfo();
   socks.Version = SocksVersionOf(proxy.kind);
   socks.Host = proxy.host;
   socks.Port = proxy.port;

@@ -70,13 +70,14 @@ enum class OptionTaken {
 OptionTaken TakeTransportOption(TransportOptions& options, int argc, char** argv, int& i, bool origin_credentials,
                                 std::string& complaint);
 
-// Sets the client and its transport as the options say: the certificate
-// check, the proxy and its credentials, the origin's credentials (sent at
-// once, or only when a 401 asks with --anyauth). An HTTP proxy's
+// Sets the client and its transport `tls` as the options say: the
+// certificate check, the proxy and its credentials, the origin's credentials
+// (sent at once, or only when a 401 asks with --anyauth). `tls` is the
+// transport the client talks through; it is attached to the client when a
+// SOCKS proxy needs it and the client has none yet. An HTTP proxy's
 // credentials go at once, or only when a 407 asks with --proxy-anyauth; a
-// SOCKS proxy is set on the client's socket transport (`tls`, attached to
-// the client when it has none yet), and its credentials are the SOCKS user
-// name and password, never an HTTP header.
+// SOCKS proxy is set on `tls`, and its credentials are the SOCKS user name
+// and password, never an HTTP header.
 void ApplyTransportOptions(const TransportOptions& options, TIdHTTP& client, TIdSSLIOHandlerSocket& tls);
 
 }  // namespace kv

@@ -2,6 +2,7 @@
 // The exchangeable transport under a connection. The connection buffers and
 // interprets; the transport only opens, waits, moves raw bytes and closes.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -32,6 +33,11 @@ class TIdIOHandler : public TIdComponent {
   // sends it as the server name; others ignore it.
   virtual void SetPeerHostName(const std::string& /*host*/) {}
   virtual void PrepareTransport() {}
+  // How long (ms) each wait for the peer in the transport's own handshakes
+  // (SOCKS, TLS) may last when the connect has no limit of its own; 0:
+  // without limit. The TCP client sets its read limit here before each
+  // connect; a transport without handshakes ignores it.
+  virtual void SetHandshakeTimeout(int /*timeout*/) {}
   // True when bytes (or the peer's close) can be read within the limit
   // (ms; -2: none; 0: a poll).
   virtual bool WaitReadable(int timeout) = 0;
@@ -58,6 +64,10 @@ class TIdIOHandler : public TIdComponent {
   // gave -1. The connection asks its transport, not the
   // process-wide stack, so that a transport of another kind reports its own.
   virtual int LastErrorCode() = 0;
+  // Sends the whole file by one call of the socket stack, when the stack
+  // offers one and the file's bytes would go out as they are: the bytes
+  // sent, or none when the caller must send the file itself.
+  virtual std::optional<int64_t> TransmitWholeFile(const std::string& /*file_name*/) { return std::nullopt; }
 };
 
 }  // namespace kv

@@ -230,4 +230,10 @@ int TIdIOHandlerSocket::SendSome(const void* buffer, int count) {
 
 int TIdIOHandlerSocket::LastErrorCode() { return GStack()->LastPlatformError(); }
 
+std::optional<int64_t> TIdIOHandlerSocket::TransmitWholeFile(const std::string& file_name) {
+  TIdStack& stack = *GStack();
+  if (!binding_ || !stack.CanTransmitWholeFile()) return std::nullopt;
+  return stack.TransmitWholeFile(binding_->Handle(), file_name);
+}
+
 }  // namespace kv

@@ -18,8 +18,10 @@ class TIdIOHandlerSocket : public TIdIOHandler {
   // When false, the connect switches Nagle's algorithm off (TCP no-delay).
   bool UseNagle = true;
   // How long (ms) each SOCKS reply is awaited when the connect has no limit
-  // of its own; 0: without limit. The TCP client sets its read limit here.
+  // of its own; 0: without limit. The TCP client sets its read limit here
+  // (SetHandshakeTimeout).
   int HandshakeTimeout = 0;
+  void SetHandshakeTimeout(int timeout) override { HandshakeTimeout = timeout; }
 
   // The SOCKS settings; reading them makes the transport's own object on
   // first use. Assigning null forgets the object in use (without freeing
@@ -44,6 +46,7 @@ class TIdIOHandlerSocket : public TIdIOHandler {
   std::optional<TIdReceiveResult> ReceiveWithoutWait(void* buffer, int count, int timeout) override;
   int SendSome(const void* buffer, int count) override;
   int LastErrorCode() override;
+  std::optional<int64_t> TransmitWholeFile(const std::string& file_name) override;
 
  protected:
   // Connects the binding on a TIdConnectThread, polling it in steps of

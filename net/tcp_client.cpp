@@ -22,7 +22,7 @@ void TIdTCPClient::Connect(int timeout) {
   try {
     IOHandler()->PrepareTransport();
     ResetInput();
-    if (SocketHandler() != nullptr) SocketHandler()->HandshakeTimeout = ReadTimeout;
+    IOHandler()->SetHandshakeTimeout(ReadTimeout);
     IOHandler()->ConnectTransport(Host(), Port(), BoundIP, BoundPort, BoundPortMin, BoundPortMax, timeout);
     if (Intercept()) Intercept()->Connect(this);
     ReportStatus(hsConnected, {Host()});

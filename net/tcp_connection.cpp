@@ -7,7 +7,6 @@
 #include <optional>
 
 #include "net/exceptions.h"
-#include "net/io_handler_socket.h"
 #include "net/socket_errors.h"
 #include "net/socket_stack.h"
 
@@ -45,7 +44,6 @@ void TIdTCPConnection::FreeOwnedIOHandler() {
   }
   TIdIOHandler* handler = io_handler_;
   io_handler_ = nullptr;
-  socket_handler_ = nullptr;
   owns_io_handler_ = false;
   delete handler;
 }
@@ -58,7 +56,6 @@ void TIdTCPConnection::SetIOHandler(TIdIOHandler* handler) {
     io_handler_->RemoveFreeNotification(this);
   }
   io_handler_ = handler;
-  socket_handler_ = dynamic_cast<TIdIOHandlerSocket*>(handler);
   if (handler) handler->FreeNotification(this);
 }
 
@@ -73,8 +70,7 @@ void TIdTCPConnection::Notification(Component* component, Operation operation) {
   if (operation != Operation::opRemove) return;
   if (component == io_handler_) {
     io_handler_ = nullptr;
-    socket_handler_ = nullptr;
-    owns_io_handler_ = false;
+      owns_io_handler_ = false;
   }
   if (component == intercept_) intercept_ = nullptr;
 }

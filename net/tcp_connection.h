@@ -23,8 +23,6 @@
 
 namespace kv {
 
-class TIdIOHandlerSocket;
-
 enum TIdMaxLineAction { maException = 0, maSplit = 1 };
 
 // The connection's flag arguments, named so that every call says what it
@@ -61,8 +59,6 @@ class TIdTCPConnection : public TIdComponent {
   // The transport. Assigning one frees a transport that Connect made.
   TIdIOHandler* IOHandler() const { return io_handler_; }
   void SetIOHandler(TIdIOHandler* handler);
-  // The transport when it is a socket transport, else null.
-  TIdIOHandlerSocket* SocketHandler() const { return socket_handler_; }
   bool OwnsIOHandler() const { return owns_io_handler_; }
   TIdConnectionIntercept* Intercept() const { return intercept_; }
   void SetIntercept(TIdConnectionIntercept* intercept);
@@ -212,7 +208,6 @@ class TIdTCPConnection : public TIdComponent {
   TIdIOHandler* io_handler_ = nullptr;
   std::unique_ptr<TIdRFCReply> last_reply_;
   std::unique_ptr<TIdSimpleBuffer> recv_buffer_;
-  TIdIOHandlerSocket* socket_handler_ = nullptr;
   std::unique_ptr<TIdSimpleBuffer> write_buffer_;
   int write_threshold_ = 0;
   int last_transport_error_ = 0;

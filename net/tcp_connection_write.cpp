@@ -6,10 +6,10 @@
 #include <climits>
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 #include "net/antifreeze.h"
 #include "net/exceptions.h"
-#include "net/io_handler_socket.h"
 #include "net/socket_errors.h"
 #include "net/socket_stack.h"
 #include "net/tcp_connection.h"
@@ -142,10 +142,9 @@ void TIdTCPConnection::WriteFromStream(Stream& stream, StreamFrom from, int64_t 
 int64_t TIdTCPConnection::WriteFileContents(const std::string& file_name, bool allow_platform_send) {
   std::error_code error;
   if (!std::filesystem::exists(file_name, error)) throw EIdFileNotFound(file_name);
-  TIdStack& stack = *GStack();
-  if (stack.CanTransmitWholeFile() && !intercept_ && allow_platform_send && socket_handler_ &&
-      socket_handler_->Binding())
-    return stack.TransmitWholeFile(socket_handler_->Binding()->Handle(), file_name);
+  if (!intercept_ && allow_platform_send && io_handler_ != nullptr) {
+    if (const std::optional<int64_t> sent = io_handler_->TransmitWholeFile(file_name)) return *sent;
+  }
   FileStream file(file_name, FileStream::Mode::Read);
   WriteFromStream(file);
   return file.Size();

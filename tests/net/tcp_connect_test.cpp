@@ -26,6 +26,12 @@ int64_t MillisecondsSince(Clock::time_point start) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
 }
 
+// The client's transport when it is a socket transport (the one a connect
+// makes when none is set), else null.
+TIdIOHandlerSocket* SocketTransportOf(const TIdTCPClient& client) {
+  return dynamic_cast<TIdIOHandlerSocket*>(client.IOHandler());
+}
+
 // Three consecutive free loopback ports, held until released.
 struct PortRange {
   int low = 0;
@@ -77,9 +83,9 @@ TEST(ConnectTest, ReportsEachStepAndDisconnectReportsTheClose) {
     client.Connect();
     EXPECT_EQ(log.lines, c.reports);
     EXPECT_TRUE(client.Connected());
-    ASSERT_NE(client.SocketHandler(), nullptr);
-    EXPECT_EQ(client.SocketHandler()->Binding()->RemoteIP, "127.0.0.1");
-    EXPECT_EQ(client.SocketHandler()->Binding()->RemotePort, peer.Port());
+    ASSERT_NE(SocketTransportOf(client), nullptr);
+    EXPECT_EQ(SocketTransportOf(client)->Binding()->RemoteIP, "127.0.0.1");
+    EXPECT_EQ(SocketTransportOf(client)->Binding()->RemotePort, peer.Port());
     client.WriteLine("hi");
     log.lines.clear();
     client.Disconnect();
@@ -259,8 +265,8 @@ TEST(BindTest, BindsTheLocalAddressAndPortAsAsked) {
     client.BoundPortMax = port(c.max);
     std::string outcome = FailureOf([&] { ConnectTo(client, peer); });
     if (outcome == "no exception") {
-      outcome = "port " + std::to_string(client.SocketHandler()->Binding()->Port);
-      EXPECT_EQ(client.SocketHandler()->Binding()->IP, "127.0.0.1");
+      outcome = "port " + std::to_string(SocketTransportOf(client)->Binding()->Port);
+      EXPECT_EQ(SocketTransportOf(client)->Binding()->IP, "127.0.0.1");
     } else {
       EXPECT_FALSE(client.Connected());
     }
@@ -275,7 +281,7 @@ TEST(BindTest, ARangeWithOneEndZeroBindsAnyPort) {
   client.BoundPortMax = 5;  // not a range: one end is 0
   ConnectTo(client, peer);
   EXPECT_TRUE(client.Connected());
-  EXPECT_GT(client.SocketHandler()->Binding()->Port, 5);
+  EXPECT_GT(SocketTransportOf(client)->Binding()->Port, 5);
 }
 
 TEST(ConnectWithTimeoutTest, AConnectThatHangsEndsAtItsTimeLimit) {

@@ -20,12 +20,6 @@ namespace kv {
 
 namespace {
 
-std::string NameText(X509_NAME* name) {
-  if (name == nullptr) return {};
-  char buffer[512];
-  return X509_NAME_oneline(name, buffer, sizeof buffer) != nullptr ? std::string(buffer) : std::string();
-}
-
 // The failure's fixed message, with the library's reason after it when it
 // gives one.
 template <typename Failure>
@@ -46,23 +40,43 @@ bool OptionsCanBeRefused(const TIdSSLOptions& options) {
          !options.CipherList.empty() || options.Method < sslvSSLv2 || options.Method > sslvTLSv1;
 }
 
+// The host the client expects: sent as the server name (SNI) unless it is an
+// address, and, when the client checks its peer, to be named by the peer's
+// certificate: a name among its DNS entries, an address among its IP
+// entries. A wildcard stands for one whole label only ("*.example.org",
+// never "f*.example.org"), as browsers and curl take it.
+void NamePeer(SSL* ssl, const std::string& host, bool verifies_peer) {
+  if (host.empty()) return;
+  const bool is_address = TIdStack::IsDottedAddress(host);
+  if (verifies_peer && is_address) {
+    X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl), host.c_str());
+  } else if (verifies_peer) {
+    SSL_set_hostflags(ssl, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
+    SSL_set1_host(ssl, host.c_str());
+  }
+  if (!is_address) SSL_set_tlsext_host_name(ssl, host.c_str());
+}
+
+// The context of one side, client or server, built from the options. The
+// library's callbacks reach `handlers`; those without a handler are not set,
+// so that a handshake does not pay for them. `client_checks_peer` is a
+// client's VerifyPeerCertificate; a server checks its clients only as the
+// verify mode asks.
+std::unique_ptr<TIdSSLContext> BuildTlsContext(TlsSide side, const TIdSSLOptions& options, TIdTlsHandlers& handlers,
+                                               bool client_checks_peer) {
+  auto context = std::make_unique<TIdSSLContext>();
+  context->Options.Assign(options);
+  context->WantsStatusCallback = static_cast<bool>(handlers.OnStatusInfo);
+  context->WantsVerifyCallback = static_cast<bool>(handlers.OnVerifyPeer);
+  context->VerifyPeerCertificate = client_checks_peer;
+  context->Events = &handlers;
+  context->BuildContext(side);
+  return context;
+}
+
 }  // namespace
 
-// ---- TIdX509, TIdSSLCipher -----------------------------------------------------
-
-TIdX509::TIdX509(X509* certificate) : certificate_(certificate) {
-  if (certificate_ != nullptr) X509_up_ref(certificate_);
-}
-
-TIdX509::~TIdX509() { X509_free(certificate_); }
-
-std::string TIdX509::SubjectName() const {
-  return certificate_ != nullptr ? NameText(X509_get_subject_name(certificate_)) : std::string();
-}
-
-std::string TIdX509::IssuerName() const {
-  return certificate_ != nullptr ? NameText(X509_get_issuer_name(certificate_)) : std::string();
-}
+// ---- TIdSSLCipher, TIdTlsHandlers ------------------------------------------------
 
 TIdSSLCipher TIdSSLCipher::Of(SSL* ssl) {
   TIdSSLCipher cipher;
@@ -84,6 +98,16 @@ std::string TIdSSLCipher::Text() const {
          "; version = " + Version + "; ";
 }
 
+void TIdTlsHandlers::DoStatusInfo(const std::string& message) {
+  if (OnStatusInfo) OnStatusInfo(message);
+}
+
+void TIdTlsHandlers::DoGetPassword(std::string& password) {
+  if (OnGetPassword) OnGetPassword(password);
+}
+
+bool TIdTlsHandlers::DoVerifyPeer(TIdX509& certificate) { return OnVerifyPeer ? OnVerifyPeer(certificate) : true; }
+
 // ---- TIdSSLIOHandlerSocket -----------------------------------------------------
 
 TIdSSLIOHandlerSocket::TIdSSLIOHandlerSocket(Component* owner)
@@ -96,18 +120,6 @@ TIdSSLIOHandlerSocket::~TIdSSLIOHandlerSocket() {
 
 void TIdSSLIOHandlerSocket::DoBeforeHandshake() {
   if (OnBeforeHandshake) OnBeforeHandshake(this);
-}
-
-void TIdSSLIOHandlerSocket::DoStatusInfo(const std::string& message) {
-  if (OnStatusInfo) OnStatusInfo(message);
-}
-
-void TIdSSLIOHandlerSocket::DoGetPassword(std::string& password) {
-  if (OnGetPassword) OnGetPassword(password);
-}
-
-bool TIdSSLIOHandlerSocket::DoVerifyPeer(TIdX509& certificate) {
-  return OnVerifyPeer ? OnVerifyPeer(certificate) : true;
 }
 
 std::string TIdSSLIOHandlerSocket::PeerHostName() const {
@@ -178,13 +190,7 @@ void TIdSSLIOHandlerSocket::ConnectTransport(const std::string& host, int port, 
 }
 
 void TIdSSLIOHandlerSocket::PrepareTls() {
-  auto context = std::make_unique<TIdSSLContext>();
-  context->Options.Assign(*options_);
-  context->WantsStatusCallback = static_cast<bool>(OnStatusInfo);
-  context->WantsVerifyCallback = static_cast<bool>(OnVerifyPeer);
-  context->VerifyPeerCertificate = VerifyPeerCertificate;
-  context->GetPassword = [this](std::string& password) { DoGetPassword(password); };
-  context->BuildContext(TlsSide::Client);
+  auto context = BuildTlsContext(TlsSide::Client, *options_, *this, VerifyPeerCertificate);
   ssl_socket_.reset();
   own_context_ = std::move(context);
   context_ = own_context_.get();
@@ -194,26 +200,10 @@ void TIdSSLIOHandlerSocket::OpenTlsLayer(int connect_timeout) {
   if (ssl_socket_ || context_ == nullptr) return;
   const bool verifies_peer = context_->ClientVerifiesPeer();
   if (verifies_peer) context_->UseSystemStore();
-  ssl_socket_ = std::make_unique<TIdSSLSocket>(*this, *context_);
-  SSL* ssl = ssl_socket_->Handle();
+  SSL* ssl = NewTlsConnection();
   if (ssl == nullptr) return;
-  ssl_socket_->Bind(Binding()->Handle());
 
-  const std::string host = PeerHostName();
-  const bool is_address = TIdStack::IsDottedAddress(host);
-  if (verifies_peer && !host.empty()) {
-    // The certificate must name the host of the URL: a name among its DNS
-    // entries, an address among its IP entries. A wildcard stands for one
-    // whole label only ("*.example.org", never "f*.example.org"), as
-    // browsers and curl take it.
-    if (is_address) {
-      X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl), host.c_str());
-    } else {
-      SSL_set_hostflags(ssl, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
-      SSL_set1_host(ssl, host.c_str());
-    }
-  }
-  if (!is_address && !host.empty()) SSL_set_tlsext_host_name(ssl, host.c_str());
+  NamePeer(ssl, PeerHostName(), verifies_peer);
 
   // Each wait for the peer is a read, bounded by the read limit; without
   // one, the connect's own limit stands in.
@@ -243,15 +233,24 @@ void TIdSSLIOHandlerSocket::OpenTlsLayer(int connect_timeout) {
 void TIdSSLIOHandlerSocket::AcceptTls(TIdSSLContext* shared_context) {
   server_side_ = true;
   context_ = shared_context;
-  ssl_socket_ = std::make_unique<TIdSSLSocket>(*this, *context_);
-  SSL* ssl = ssl_socket_->Handle();
+  SSL* ssl = NewTlsConnection();
   if (ssl == nullptr) throw EIdOSSLAcceptError();
-  ssl_socket_->Bind(Binding()->Handle());
   int result = 0;
   int reason = SSL_ERROR_NONE;
   CallUntilDone([ssl] { return SSL_accept(ssl); }, IdTimeoutInfinite, result, reason);
   if (result < 1) RaiseWithReason<EIdOSSLAcceptError>(ssl);
   DoStatusInfo(TIdSSLCipher::Of(ssl).Text());
+}
+
+SSL* TIdSSLIOHandlerSocket::NewTlsConnection() {
+  ssl_socket_ = std::make_unique<TIdSSLSocket>(*this, *context_);
+  SSL* ssl = ssl_socket_->Handle();
+  if (ssl != nullptr) ssl_socket_->Bind(Binding()->Handle());
+  return ssl;
+}
+
+SSL* TIdSSLIOHandlerSocket::TlsLayer() const {
+  return clear_text_ || !ssl_socket_ ? nullptr : ssl_socket_->Handle();
 }
 
 void TIdSSLIOHandlerSocket::SetClearText(bool clear_text) {
@@ -277,9 +276,8 @@ void TIdSSLIOHandlerSocket::CloseTransport() {
 bool TIdSSLIOHandlerSocket::WaitReadable(int timeout) {
   // Bytes the library has already taken off the socket are readable now,
   // though the socket itself may have nothing more.
-  if (!clear_text_ && ssl_socket_ && ssl_socket_->Handle() != nullptr && IsTransportOpen() &&
-      SSL_pending(ssl_socket_->Handle()) > 0)
-    return true;
+  SSL* ssl = TlsLayer();
+  if (ssl != nullptr && IsTransportOpen() && SSL_pending(ssl) > 0) return true;
   return TIdIOHandlerSocket::WaitReadable(timeout);
 }
 
@@ -289,32 +287,29 @@ TIdReceiveResult TIdSSLIOHandlerSocket::ResultOfRead(int result) const {
 }
 
 TIdReceiveResult TIdSSLIOHandlerSocket::ReceiveSome(void* buffer, int count) {
-  if (clear_text_ || !ssl_socket_ || ssl_socket_->Handle() == nullptr)
-    return TIdIOHandlerSocket::ReceiveSome(buffer, count);
+  SSL* ssl = TlsLayer();
+  if (ssl == nullptr) return TIdIOHandlerSocket::ReceiveSome(buffer, count);
   if (!IsTransportOpen()) throw EIdClosedSocket();
-  SSL* ssl = ssl_socket_->Handle();
   // A blocking receive: no limit to the waits.
   return ResultOfRead(Transfer([&] { return SSL_read(ssl, buffer, count); }, IdTimeoutInfinite));
 }
 
 std::optional<TIdReceiveResult> TIdSSLIOHandlerSocket::ReceiveWithoutWait(void* buffer, int count, int timeout) {
-  if (clear_text_ || !ssl_socket_ || ssl_socket_->Handle() == nullptr)
-    return TIdIOHandlerSocket::ReceiveWithoutWait(buffer, count, timeout);
+  SSL* ssl = TlsLayer();
+  if (ssl == nullptr) return TIdIOHandlerSocket::ReceiveWithoutWait(buffer, count, timeout);
   // A closed transport raises in the wait, as a plain one does.
   if (!IsTransportOpen()) return std::nullopt;
   // The socket alone cannot say whether a read would have to wait: what is
   // readable may be a record's beginning, or a message that carries no data
   // (a TLS 1.3 session ticket). So the library reads first, and the
   // transport waits for the socket whenever the library needs more.
-  SSL* ssl = ssl_socket_->Handle();
   return ResultOfRead(Transfer([&] { return SSL_read(ssl, buffer, count); }, timeout));
 }
 
 int TIdSSLIOHandlerSocket::SendSome(const void* buffer, int count) {
-  if (clear_text_ || !ssl_socket_ || ssl_socket_->Handle() == nullptr)
-    return TIdIOHandlerSocket::SendSome(buffer, count);
+  SSL* ssl = TlsLayer();
+  if (ssl == nullptr) return TIdIOHandlerSocket::SendSome(buffer, count);
   if (!IsTransportOpen()) throw EIdClosedSocket();
-  SSL* ssl = ssl_socket_->Handle();
   // A send waits for the peer's bytes only when the library must read to
   // go on (a renegotiation, a key update); that wait is a read.
   const int read_limit = HandshakeTimeout > 0 ? HandshakeTimeout : IdTimeoutInfinite;
@@ -324,8 +319,13 @@ int TIdSSLIOHandlerSocket::SendSome(const void* buffer, int count) {
 }
 
 int TIdSSLIOHandlerSocket::LastErrorCode() {
-  if (clear_text_ || !ssl_socket_) return TIdIOHandlerSocket::LastErrorCode();
-  return last_error_;
+  return TlsLayer() == nullptr ? TIdIOHandlerSocket::LastErrorCode() : last_error_;
+}
+
+// A file sent by the stack would leave past the TLS layer.
+std::optional<int64_t> TIdSSLIOHandlerSocket::TransmitWholeFile(const std::string& file_name) {
+  if (TlsLayer() != nullptr) return std::nullopt;
+  return TIdIOHandlerSocket::TransmitWholeFile(file_name);
 }
 
 // ---- TIdServerIOHandlerSSL -----------------------------------------------------
@@ -336,22 +336,11 @@ TIdServerIOHandlerSSL::TIdServerIOHandlerSSL(Component* owner)
 TIdServerIOHandlerSSL::~TIdServerIOHandlerSSL() = default;
 
 std::unique_ptr<TIdIOHandlerSocket> TIdServerIOHandlerSSL::Accept(TIdStackSocketHandle listener) {
-  if (!context_) {
-    auto context = std::make_unique<TIdSSLContext>();
-    context->Options.Assign(*options_);
-    context->WantsStatusCallback = static_cast<bool>(OnStatusInfo);
-    context->WantsVerifyCallback = static_cast<bool>(OnVerifyPeer);
-    context->GetPassword = [this](std::string& password) {
-      if (OnGetPassword) OnGetPassword(password);
-    };
-    context->BuildContext(TlsSide::Server);
-    context_ = std::move(context);
-  }
+  if (!context_) context_ = BuildTlsContext(TlsSide::Server, *options_, *this, false);
   auto handler = std::make_unique<TIdSSLIOHandlerSocket>();
   handler->SSLOptions().Assign(*options_);
-  handler->OnStatusInfo = OnStatusInfo;
-  handler->OnGetPassword = OnGetPassword;
-  handler->OnVerifyPeer = OnVerifyPeer;
+  TIdTlsHandlers& handlers = *handler;
+  handlers = *this;
   if (!handler->AcceptSocket(listener)) return nullptr;
   try {
     handler->AcceptTls(context_.get());

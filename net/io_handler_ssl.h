@@ -7,38 +7,21 @@
 // so that a peer that stalls in the handshake, after it or inside a record
 // ends in the timeout a plain read would raise. The server side hands out
 // such transports for accepted sockets, sharing one server context.
+//
+// The TLS layer sits over the socket transport's own receives and sends,
+// which the SOCKS handshake uses too: until the layer opens (and while the
+// transport is in clear text) every call passes to the socket transport.
 #include <functional>
 #include <memory>
 #include <string>
 
 #include "net/io_handler_socket.h"
+#include "net/ssl_context.h"
 #include "net/ssl_options.h"
 
-struct ssl_ctx_st;
 struct ssl_st;
-struct x509_st;
 
 namespace kv {
-
-class TIdSSLContext;
-class TIdSSLSocket;
-
-// A peer's certificate; it holds its own reference to it.
-class TIdX509 {
- public:
-  explicit TIdX509(x509_st* certificate);  // takes a new reference
-  ~TIdX509();
-  TIdX509(const TIdX509&) = delete;
-  TIdX509& operator=(const TIdX509&) = delete;
-
-  x509_st* Certificate() const { return certificate_; }
-  // One-line forms of the subject and the issuer ("/C=../CN=..").
-  std::string SubjectName() const;
-  std::string IssuerName() const;
-
- private:
-  x509_st* certificate_;
-};
 
 // The cipher a TLS connection settled on.
 struct TIdSSLCipher {
@@ -55,15 +38,33 @@ using TCallbackEvent = std::function<void(const std::string& Msg)>;
 using TPasswordEvent = std::function<void(std::string& Password)>;
 using TVerifyPeerEvent = std::function<bool(TIdX509& Certificate)>;
 
-class TIdSSLIOHandlerSocket : public TIdIOHandlerSocket {
+// The handlers of one side of TLS, which the library's callbacks reach
+// through TIdTlsEvents; without a handler a call does nothing (a peer is
+// then accepted, a password empty). The client transport and the server
+// side have them; the server side hands its own to each transport it
+// accepts.
+class TIdTlsHandlers : public TIdTlsEvents {
+ public:
+  virtual ~TIdTlsHandlers() = default;
+
+  TCallbackEvent OnStatusInfo;
+  TPasswordEvent OnGetPassword;
+  TVerifyPeerEvent OnVerifyPeer;
+
+  void DoStatusInfo(const std::string& message) override;
+  void DoGetPassword(std::string& password) override;
+  bool DoVerifyPeer(TIdX509& certificate) override;
+};
+
+// The client transport. Its handlers (OnStatusInfo, OnGetPassword,
+// OnVerifyPeer) are those of TIdTlsHandlers, through which its context and
+// its connection object report.
+class TIdSSLIOHandlerSocket : public TIdIOHandlerSocket, public TIdTlsHandlers {
  public:
   explicit TIdSSLIOHandlerSocket(Component* owner = nullptr);
   ~TIdSSLIOHandlerSocket() override;
 
   TIdSSLOptions& SSLOptions() { return *options_; }
-  TCallbackEvent OnStatusInfo;
-  TPasswordEvent OnGetPassword;
-  TVerifyPeerEvent OnVerifyPeer;
   TIdNotifyEvent OnBeforeHandshake;
   // A client checks the peer's certificate chain (against RootCertFile, or
   // the system's store without one) and that it names the peer host.
@@ -88,6 +89,7 @@ class TIdSSLIOHandlerSocket : public TIdIOHandlerSocket {
   std::optional<TIdReceiveResult> ReceiveWithoutWait(void* buffer, int count, int timeout) override;
   int SendSome(const void* buffer, int count) override;
   int LastErrorCode() override;
+  std::optional<int64_t> TransmitWholeFile(const std::string& file_name) override;
 
   // A client context built from the options and the handlers.
   void PrepareTls();
@@ -98,16 +100,19 @@ class TIdSSLIOHandlerSocket : public TIdIOHandlerSocket {
   // EIdConnectTimeout.
   void OpenTlsLayer(int connect_timeout = IdTimeoutInfinite);
 
-  // Used by the context's callbacks.
   virtual void DoBeforeHandshake();
-  virtual void DoStatusInfo(const std::string& message);
-  virtual void DoGetPassword(std::string& password);
-  virtual bool DoVerifyPeer(TIdX509& certificate);
 
  private:
   friend class TIdServerIOHandlerSSL;
   // Accepted by a server handler: the server's context, then the handshake.
   void AcceptTls(TIdSSLContext* shared_context);
+  // The connection object bound to the socket, for a handshake; null when
+  // the library refuses one.
+  ssl_st* NewTlsConnection();
+  // The connection object while bytes go through the TLS layer; null in
+  // clear text and while no layer is open, when every receive and send
+  // passes to the socket transport as it is.
+  ssl_st* TlsLayer() const;
   std::string PeerHostName() const;
   // Makes a library call again and again while it asks to wait, waiting on
   // the socket in its stead: for the peer's bytes at most `read_limit` ms
@@ -144,15 +149,15 @@ class TIdServerIOHandler : public TIdComponent {
   virtual std::unique_ptr<TIdIOHandlerSocket> Accept(TIdStackSocketHandle listener) = 0;
 };
 
-class TIdServerIOHandlerSSL : public TIdServerIOHandler {
+// The key's password goes to its own OnGetPassword; the status and the
+// peer's certificates of each connection to the handlers of the transport
+// accepted for it, which are copies of its own.
+class TIdServerIOHandlerSSL : public TIdServerIOHandler, public TIdTlsHandlers {
  public:
   explicit TIdServerIOHandlerSSL(Component* owner = nullptr);
   ~TIdServerIOHandlerSSL() override;
 
   TIdSSLOptions& SSLOptions() { return *options_; }
-  TCallbackEvent OnStatusInfo;
-  TPasswordEvent OnGetPassword;
-  TVerifyPeerEvent OnVerifyPeer;
 
   // Builds the server context on first use; the handshake runs before the
   // transport is handed out and raises EIdOSSLAcceptError when it fails.

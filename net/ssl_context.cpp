@@ -14,7 +14,6 @@
 #include <cstring>
 #include <mutex>
 
-#include "net/io_handler_ssl.h"
 #include "net/ssl_exceptions.h"
 
 namespace kv {
@@ -54,7 +53,7 @@ int PasswordCallback(char* buffer, int size, int /*rwflag*/, void* userdata) {
   std::lock_guard<std::mutex> guard(PasswordLock());
   auto* context = static_cast<TIdSSLContext*>(userdata);
   std::string password;
-  if (context != nullptr && context->GetPassword) context->GetPassword(password);
+  if (context != nullptr && context->Events != nullptr) context->Events->DoGetPassword(password);
   if (size <= 0) return 0;
   // Room for the terminating zero: at most size - 1 bytes of the password.
   const size_t length = std::min(password.size(), static_cast<size_t>(size - 1));
@@ -67,7 +66,7 @@ void StatusCallback(const SSL* ssl, int /*where*/, int /*ret*/) {
   std::lock_guard<std::mutex> guard(StatusLock());
   TIdSSLSocket* socket = SocketOf(ssl);
   if (socket == nullptr) return;
-  socket->Owner().DoStatusInfo(std::string("SSL status: \"") + SSL_state_string_long(ssl) + "\"");
+  socket->Events().DoStatusInfo(std::string("SSL status: \"") + SSL_state_string_long(ssl) + "\"");
 }
 
 int VerifyCallback(int preverify_ok, X509_STORE_CTX* store) {
@@ -76,7 +75,7 @@ int VerifyCallback(int preverify_ok, X509_STORE_CTX* store) {
   TIdSSLSocket* socket = ssl != nullptr ? SocketOf(ssl) : nullptr;
   if (socket == nullptr) return preverify_ok;
   TIdX509 certificate(X509_STORE_CTX_get_current_cert(store));
-  const bool accepted_by_owner = socket->Owner().DoVerifyPeer(certificate);
+  const bool accepted_by_owner = socket->Events().DoVerifyPeer(certificate);
   const int depth_limit = socket->Context().Options.VerifyDepth;
   const bool within_depth = depth_limit <= 0 || X509_STORE_CTX_get_error_depth(store) <= depth_limit;
   return preverify_ok == 1 && within_depth && accepted_by_owner ? 1 : 0;
@@ -138,7 +137,27 @@ const SSL_METHOD* ChooseMethod(TIdSSLVersion version, TIdSSLMode mode) {
   }
 }
 
+std::string NameText(X509_NAME* name) {
+  if (name == nullptr) return {};
+  char buffer[512];
+  return X509_NAME_oneline(name, buffer, sizeof buffer) != nullptr ? std::string(buffer) : std::string();
+}
+
 }  // namespace
+
+TIdX509::TIdX509(X509* certificate) : certificate_(certificate) {
+  if (certificate_ != nullptr) X509_up_ref(certificate_);
+}
+
+TIdX509::~TIdX509() { X509_free(certificate_); }
+
+std::string TIdX509::SubjectName() const {
+  return certificate_ != nullptr ? NameText(X509_get_subject_name(certificate_)) : std::string();
+}
+
+std::string TIdX509::IssuerName() const {
+  return certificate_ != nullptr ? NameText(X509_get_issuer_name(certificate_)) : std::string();
+}
 
 std::string TlsErrorReason() {
   std::string reason;
@@ -216,8 +235,7 @@ void TIdSSLContext::BuildContext(TlsSide side) {
   }
 }
 
-TIdSSLSocket::TIdSSLSocket(TIdSSLIOHandlerSocket& owner, TIdSSLContext& context)
-    : owner_(owner), context_(context) {
+TIdSSLSocket::TIdSSLSocket(TIdTlsEvents& events, TIdSSLContext& context) : events_(events), context_(context) {
   if (context.Handle() != nullptr) ssl_ = SSL_new(context.Handle());
 }
 

@@ -217,10 +217,12 @@ TEST(TlsTransport, AnEncryptedKeyOpensWithThePasswordTheHandlerGives) {
   for (const auto& [password, failure] : {std::pair{std::string("right"), std::string("no exception")},
                                           std::pair{std::string("wrong"), refused},
                                           std::pair{std::string(5000, 'x'), refused}}) {
+    TIdTlsHandlers handlers;
+    handlers.OnGetPassword = [&](std::string& given) { given = password; };
     TIdSSLContext context;
     context.Options.CertFile = certificates.cert_file();
     context.Options.KeyFile = certificates.locked_key_file();
-    context.GetPassword = [&](std::string& given) { given = password; };
+    context.Events = &handlers;
     EXPECT_EQ(FailureOf([&] { context.BuildContext(TlsSide::Server); }), failure) << password.size();
   }
 }

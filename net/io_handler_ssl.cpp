@@ -322,7 +322,6 @@ int TIdSSLIOHandlerSocket::LastErrorCode() {
   return TlsLayer() == nullptr ? TIdIOHandlerSocket::LastErrorCode() : last_error_;
 }
 
-// A file sent by the stack would leave past the TLS layer.
 std::optional<int64_t> TIdSSLIOHandlerSocket::TransmitWholeFile(const std::string& file_name) {
   if (TlsLayer() != nullptr) return std::nullopt;
   return TIdIOHandlerSocket::TransmitWholeFile(file_name);

@@ -81,6 +81,8 @@ class TIdSSLIOHandlerSocket : public TIdIOHandlerSocket, public TIdTlsHandlers {
   void SetPeerHostName(const std::string& host) override { peer_host_name_ = host; }
   bool IsServerSide() const { return server_side_; }
 
+  // None while TLS is up: the stack would send the file past the TLS layer.
+  std::optional<int64_t> TransmitWholeFile(const std::string& file_name) override;
   void CloseTransport() override;
   void ConnectTransport(const std::string& host, int port, const std::string& bound_ip, int bound_port,
                         int bound_port_min, int bound_port_max, int timeout) override;
@@ -89,7 +91,6 @@ class TIdSSLIOHandlerSocket : public TIdIOHandlerSocket, public TIdTlsHandlers {
   std::optional<TIdReceiveResult> ReceiveWithoutWait(void* buffer, int count, int timeout) override;
   int SendSome(const void* buffer, int count) override;
   int LastErrorCode() override;
-  std::optional<int64_t> TransmitWholeFile(const std::string& file_name) override;
 
   // A client context built from the options and the handlers.
   void PrepareTls();

@@ -7,10 +7,75 @@
 #include <vector>
 
 #include "tests/http/http_test_helpers.h"
+#include "tests/support/memory_transport.h"
 
 namespace kv::test {
 namespace {
 
+// Records each question the client asks of its events, and with what.
+class AskingClient : public TIdHTTP {
+ public:
+  bool NotifyRedirect(std::string& dest, TIdHTTPMethod& method, int count) override {
+    asked += "redirect " + IntToStr(count) + " " + dest + "; ";
+    return TIdHTTP::NotifyRedirect(dest, method, count);
+  }
+  bool HandleAuthChallenge(TIdHTTPRequest& request, TIdHTTPResponse& response) override {
+    asked += "401; ";
+    return TIdHTTP::HandleAuthChallenge(request, response);
+  }
+  bool HandleProxyAuthChallenge(TIdHTTPRequest& request, TIdHTTPResponse& response) override {
+    asked += "407; ";
+    return TIdHTTP::HandleProxyAuthChallenge(request, response);
+  }
+  std::string asked;
+};
+
+TEST(HttpStatusVerdict, EachResponseAsksOnlyItsOwnEvent) {
+  const std::string ok = Response("200 OK", "fine");
+  const std::string challenge = Response("401 Unauthorized", "who?", "WWW-Authenticate: Basic realm=\"r\"\r\n");
+  auto redirect = [](const std::string& status, const std::string& to) {
+    return Response(status, "", "Location: " + to + "\r\n");
+  };
+  struct Case {
+    const char* name;
+    std::vector<std::string> replies;
+    int auth_retries;
+    int redirect_maximum;
+    std::string asked;
+    std::string outcome;  // the body, or the failure
+  };
+  const std::string refused = "EIdHTTPProtocolException: HTTP/1.1 ";
+  const std::vector<Case> cases = {
+      {"a 200", {ok}, 3, 15, "", "fine"},
+      {"a 304", {Response("304 Not Modified", "")}, 3, 15, "", refused + "304 Not Modified"},
+      {"a 404", {Response("404 Not Found", "")}, 3, 15, "", refused + "404 Not Found"},
+      {"a chain", {redirect("302 Found", "/b"), redirect("301 Moved", "/c"), ok}, 3, 15,
+       "redirect 1 /b; redirect 2 /c; ", "fine"},
+      {"a 200 naming a Location", {redirect("200 OK", "/b"), ok}, 3, 15, "redirect 1 /b; ", "fine"},
+      {"a 401 naming a Location", {redirect("401 Unauthorized", "/b"), ok}, 3, 15, "redirect 1 /b; ", "fine"},
+      {"a redirect past the maximum", {redirect("302 Found", "/b")}, 3, 1, "redirect 1 /b; ", ""},
+      {"challenges up to the limit", {challenge, challenge, challenge}, 2, 15, "401; 401; ",
+       refused + "401 Unauthorized"},
+      {"a challenge at a limit of none", {challenge}, 0, 15, "", refused + "401 Unauthorized"},
+      {"a proxy's challenge", {Response("407 Proxy Authentication Required", "", "Proxy-Authenticate: Basic\r\n")},
+       3, 15, "407; ", refused + "407 Proxy Authentication Required"},
+  };
+  for (const Case& c : cases) {
+    MemoryTransport transport({{c.replies, false}});
+    AskingClient client;
+    client.SetIOHandler(&transport);
+    client.HandleRedirects = true;
+    client.AuthRetries = c.auth_retries;
+    client.RedirectMaximum = c.redirect_maximum;
+    client.HTTPOptions |= hoInProcessAuth;
+    client.Request().Username = "u";
+    client.OnAuthorization = [](Component*, TIdAuthentication&, bool& handled) { handled = true; };
+    MemoryStream body;
+    const std::string failure = FailureOf([&] { client.Get("http://h/a", &body); });
+    EXPECT_EQ(failure == "no exception" ? BodyOf(body) : failure, c.outcome) << c.name;
+    EXPECT_EQ(client.asked, c.asked) << c.name;
+  }
+}
 
 TEST(HttpStatusVerdict, RefusedStatusesRaiseWithLineCodeAndBody) {
   struct Case {

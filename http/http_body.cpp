@@ -65,8 +65,6 @@ void TIdCustomHTTP::ReadChunkedBody(Stream& body) {
   response_pending_ = false;
 }
 
-void TIdCustomHTTP::ReadBody() { ReadBody(LastResponse(), Request().RequestMethod); }
-
 void TIdCustomHTTP::ReadBody(TIdHTTPResponse& response, TIdHTTPMethod method) {
   // These responses end with their head whatever length they announce;
   // reading on would wait for bytes that never come. A tunnel that stands
@@ -99,8 +97,6 @@ void TIdCustomHTTP::ReadBody(TIdHTTPResponse& response, TIdHTTPMethod method) {
   }
 }
 
-bool TIdCustomHTTP::DiscardBody() { return DiscardBody(LastResponse(), Request().RequestMethod); }
-
 bool TIdCustomHTTP::DiscardBody(TIdHTTPResponse& response, TIdHTTPMethod method) {
   CountingStream sink;  // keeps nothing
   ScopedSetting<int> timeout(ReadTimeout, kDiscardTimeout);
@@ -113,8 +109,6 @@ bool TIdCustomHTTP::DiscardBody(TIdHTTPResponse& response, TIdHTTPMethod method)
   }
   return !response_pending_;
 }
-
-void TIdCustomHTTP::RaiseStatusError() { RaiseStatusError(LastResponse(), Request().RequestMethod); }
 
 void TIdCustomHTTP::RaiseStatusError(TIdHTTPResponse& response, TIdHTTPMethod method) {
   std::string error_body;

@@ -73,79 +73,87 @@ bool TIdCustomHTTP::NotifyRedirect(std::string& dest, TIdHTTPMethod& method, int
 }
 
 void TIdCustomHTTP::RunRequest(TIdHTTPMethod method, const std::string& url, Stream* body, Stream* upload) {
-  // The body is written from where the stream stands now; a followed
-  // redirect cuts it back to here.
-  const int64_t start = body != nullptr ? body->Position() : 0;
   auth_attempts_ = 0;
   proxy_auth_attempts_ = 0;
   Request().UploadStream = upload;
   LastResponse().BodyStream = body;
-
-  auto end_of_request = [this] {
-    CloseUnlessReusable();
-    redirect_counter_ = 0;
-  };
   try {
-    // The caller's URL until a redirect names another.
-    const std::string* pass_url = &url;
-    std::string followed_url;
-    TIdHTTPMethod pass_method = method;
-    for (bool done = false; !done;) {
-      ++redirect_counter_;
-      const TIdHTTPVerdict verdict = RunPass(*pass_url, pass_method, pass_url == &followed_url);
-      switch (verdict.Step) {
-        case nxFollow:
-          if (body != nullptr) {
-            body->Seek(start, SeekOrigin::Beginning);
-            body->SetSize(start);
-          }
-          if (verdict.AnswersChallenge) {
-            --redirect_counter_;
-          } else {
-            auth_attempts_ = 0;
-            proxy_auth_attempts_ = 0;
-          }
-          followed_url = verdict.Target;
-          pass_url = &followed_url;
-          pass_method = verdict.Method;
-          break;
-        case nxDone:
-          done = true;
-          break;
-        case nxUndecided:
-          throw EIdException("Undefined situation");
-        case nxAuthRetry:
-          // The credentials changed, not the target: the caller's URL again.
-          --redirect_counter_;
-          pass_url = &url;
-          pass_method = verdict.Method;
-          break;
-      }
-    }
+    RunPasses(method, url, body);
   } catch (...) {
     // The request's own failure is what the caller learns of.
     try {
-      end_of_request();
+      EndRequest();
     } catch (...) {
       redirect_counter_ = 0;
     }
     throw;
   }
-  end_of_request();
+  EndRequest();
 }
 
-TIdHTTPVerdict TIdCustomHTTP::RunPass(const std::string& url, TIdHTTPMethod method, bool followed) {
-  Request().RequestMethod = method;
-  ResolveTarget(url, followed);
-  ConnectAndSend();
+void TIdCustomHTTP::EndRequest() {
+  CloseUnlessReusable();
+  redirect_counter_ = 0;
+}
+
+void TIdCustomHTTP::RunPasses(TIdHTTPMethod method, const std::string& url, Stream* body) {
+  // The body is written from where the stream stands now; a followed
+  // redirect cuts it back to here.
+  const int64_t start = body != nullptr ? body->Position() : 0;
+  std::string followed_url;  // the URL of the pass after a followed verdict
+  TIdHTTPPass pass{url, method, false, {}};
+  for (;;) {
+    ++redirect_counter_;
+    const TIdHTTPVerdict verdict = RunPass(pass);
+    switch (verdict.Step) {
+      case nxDone:
+        return;
+      case nxUndecided:
+        throw EIdException("Undefined situation");
+      case nxFollow:
+        if (body != nullptr) {
+          body->Seek(start, SeekOrigin::Beginning);
+          body->SetSize(start);
+        }
+        if (verdict.AnswersChallenge) {
+          --redirect_counter_;
+        } else {
+          auth_attempts_ = 0;
+          proxy_auth_attempts_ = 0;
+        }
+        followed_url = verdict.Target;
+        pass = {followed_url, verdict.Method, true, {}};
+        break;
+      case nxAuthRetry:
+        // The credentials changed, not the target: the caller's URL again.
+        --redirect_counter_;
+        pass = {url, verdict.Method, false, {}};
+        break;
+    }
+  }
+}
+
+TIdHTTPVerdict TIdCustomHTTP::RunPass(TIdHTTPPass& pass) {
+  Request().RequestMethod = pass.Method;
+  ResolveTarget(pass);
+  ConnectAndSend(pass);
   ReadResponseHead();
-  TIdHTTPVerdict verdict = protocol_->EvaluateResponse(VerdictInput());
-  CarryOut(verdict);
+  TIdHTTPVerdictInput input = VerdictInput(pass);
+  AskEvents(input);
+  TIdHTTPVerdict verdict = EvaluateResponse(input);
+  // A redirect that is handled but not followed ends the request; the
+  // response names the target its handler settled on.
+  if (input.Kind == rkRedirect && verdict.Step == nxDone) LastResponse().Location = std::move(input.RedirectTarget);
+  CarryOut(verdict, pass.Method);
   return verdict;
 }
 
-TIdHTTPVerdictInput TIdCustomHTTP::VerdictInput() {
+TIdHTTPVerdictInput TIdCustomHTTP::VerdictInput(const TIdHTTPPass& pass) {
+  TIdHTTPResponse& response = LastResponse();
   TIdHTTPVerdictInput input;
+  input.Kind = ResponseKindOf(response.StatusCode(), response.Location);
+  input.Method = pass.Method;
+  input.Target = pass.Target;
   input.HandleRedirects = HandleRedirects;
   input.RedirectCount = redirect_counter_;
   input.RedirectMaximum = RedirectMaximum;
@@ -153,31 +161,44 @@ TIdHTTPVerdictInput TIdCustomHTTP::VerdictInput() {
   input.AuthAttempts = auth_attempts_;
   input.ProxyAuthAttempts = proxy_auth_attempts_;
   input.InProcessAuth = (HTTPOptions & hoInProcessAuth) != 0;
-  input.RedirectHandled = [this](std::string& dest, TIdHTTPMethod& method) {
-    return NotifyRedirect(dest, method, redirect_counter_);
-  };
-  // Authentication and proxy authentication answer their challenges here.
-  input.ChallengeAnswered = [this](bool proxy) {
-    return proxy ? HandleProxyAuthChallenge(Request(), LastResponse())
-                 : HandleAuthChallenge(Request(), LastResponse());
-  };
   return input;
 }
 
-void TIdCustomHTTP::CarryOut(TIdHTTPVerdict& verdict) {
+void TIdCustomHTTP::AskEvents(TIdHTTPVerdictInput& input) {
+  switch (input.Kind) {
+    case rkRedirect:
+      input.RedirectTarget = LastResponse().Location;
+      input.RedirectMethod = input.Method;
+      input.RedirectHandled = NotifyRedirect(input.RedirectTarget, input.RedirectMethod, redirect_counter_);
+      break;
+    // Authentication and proxy authentication answer their challenges here.
+    case rkChallenge:
+      input.ChallengeAnswered = ChallengeWithinLimit(input) && HandleAuthChallenge(Request(), LastResponse());
+      break;
+    case rkProxyChallenge:
+      input.ChallengeAnswered = ChallengeWithinLimit(input) && HandleProxyAuthChallenge(Request(), LastResponse());
+      break;
+    case rkDone:
+    case rkRefused:
+      break;
+  }
+}
+
+void TIdCustomHTTP::CarryOut(TIdHTTPVerdict& verdict, TIdHTTPMethod method) {
+  TIdHTTPResponse& response = LastResponse();
   if (verdict.Body == baRaiseStatusError) {
     // A challenge that goes unanswered starts its scheme again.
-    const int code = LastResponse().StoredStatusCode();
+    const int code = response.StoredStatusCode();
     if (code == 401 && Request().Authenticator) Request().Authenticator->Restart();
     if (code == 407 && ProxyParams().ProxyAuthenticator) ProxyParams().ProxyAuthenticator->Restart();
-    RaiseStatusError();
+    RaiseStatusError(response, method);
   }
   if (!Connected()) {
     verdict.Step = verdict.StepIfClosed;
     return;
   }
-  if (verdict.Body == baDiscard) DiscardBody();
-  if (verdict.Body == baRead) ReadBody();
+  if (verdict.Body == baDiscard) DiscardBody(response, method);
+  if (verdict.Body == baRead) ReadBody(response, method);
 }
 
 bool TIdCustomHTTP::ResponseReusable() {

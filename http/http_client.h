@@ -104,15 +104,24 @@ class TIdCustomHTTP : public TIdTCPClient {
   void NotifyDisconnected() override;
 
  private:
-  // One pass of the request loop: `url` requested with `method`, the
-  // response head read and judged, its body dealt with as the verdict says.
-  // The verdict's Step is the one that applies. `followed`: `url` is a
-  // redirect's target (or a retry's), not the caller's.
-  TIdHTTPVerdict RunPass(const std::string& url, TIdHTTPMethod method, bool followed);
-  // Splits `url` and merges it into CurrentUri; sets the request target,
-  // the Host value and the content length. A URL without a scheme means
-  // http from the caller, and the current scheme when `followed`.
-  void ResolveTarget(const std::string& url, bool followed);
+  // The passes of one request, from the caller's `url` on, until a verdict
+  // says done; the body is cut back for each redirect followed.
+  void RunPasses(TIdHTTPMethod method, const std::string& url, Stream* body);
+  // Closes the connection unless it can carry the next request; the
+  // redirect count starts again.
+  void EndRequest();
+  // One pass of the request loop: the pass's URL requested with its method,
+  // the response head read and judged, its body dealt with as the verdict
+  // says. The verdict's Step is the one that applies.
+  TIdHTTPVerdict RunPass(TIdHTTPPass& pass);
+  // Splits the pass's URL and merges it into CurrentUri; sets the pass's
+  // request target, the Host value and the content length. A URL without a
+  // scheme means http from the caller, and the current scheme when the pass
+  // is a followed one.
+  void ResolveTarget(TIdHTTPPass& pass);
+  // The pass's request target is now request_target_; the request record
+  // keeps a copy.
+  void UseRequestTarget(TIdHTTPPass& pass);
   // Points the connection at the origin or the proxy, picks the route, and
   // closes an open connection that is another route's.
   void ChooseRoute();
@@ -128,12 +137,21 @@ class TIdCustomHTTP : public TIdTCPClient {
   // then the transport speaks TLS to the origin through it.
   void OpenTunnel();
   bool SecureRoute() const;
-  void ConnectAndSend();
+  // The route's words in the request (the whole URI as the target for a
+  // proxy), the connection, a tunnel if the route needs one, then the
+  // request and its upload.
+  void ConnectAndSend(TIdHTTPPass& pass);
   void EnsureConnection();
-  TIdHTTPVerdictInput VerdictInput();
-  // Raises the status error, or reads or drops the body while the
-  // connection stands; settles the verdict's step.
-  void CarryOut(TIdHTTPVerdict& verdict);
+  // The response's kind, the pass, and the settings and counters as they
+  // stand before any event is asked.
+  TIdHTTPVerdictInput VerdictInput(const TIdHTTPPass& pass);
+  // Asks the events that the response's kind calls for (OnRedirect, or a
+  // challenge's handler while the attempts are below the limit) and puts
+  // their answers into `input`.
+  void AskEvents(TIdHTTPVerdictInput& input);
+  // Raises the status error, or reads or drops the body of a `method`
+  // request while the connection stands; settles the verdict's step.
+  void CarryOut(TIdHTTPVerdict& verdict, TIdHTTPMethod method);
   // Status line, header block, cookies; a 100 head is skipped.
   void ReadResponseHead();
   // The origin's cookies; a proxy's answer to CONNECT stores none.
@@ -141,7 +159,6 @@ class TIdCustomHTTP : public TIdTCPClient {
   // The response body into the response's BodyStream, by length, by chunks
   // or until the peer closes. A body cut short by the peer raises
   // EIdConnClosedGracefully, except one that runs until the close.
-  void ReadBody();
   void ReadBody(TIdHTTPResponse& response, TIdHTTPMethod method);
   void ReadChunkedBody(Stream& body);
   // A chunk size line's size; -1 for a line that is no size.
@@ -150,18 +167,17 @@ class TIdCustomHTTP : public TIdTCPClient {
   std::string ReadBodyLine();
   // Reads and drops a body with a short time limit; nothing of it fails.
   // True when the body was read to its end.
-  bool DiscardBody();
   bool DiscardBody(TIdHTTPResponse& response, TIdHTTPMethod method);
   // The last response lets the connection, if it still stands, stay open.
   bool ResponseReusable();
   // Closes the connection when its response was not read to the end or
   // does not let it stay open.
   void CloseUnlessReusable();
-  [[noreturn]] void RaiseStatusError();
   [[noreturn]] void RaiseStatusError(TIdHTTPResponse& response, TIdHTTPMethod method);
 
   std::unique_ptr<TIdURI> current_uri_;
   TIdURI parsed_target_;  // the caller's URL, split: kept to reuse its storage
+  std::string request_target_;  // the pass's request target: its storage is reused
   std::unique_ptr<TIdHTTPProtocol> protocol_;
   std::unique_ptr<TIdProxyConnectionInfo> proxy_params_;
   std::unique_ptr<TIdCookieManager> owned_cookie_manager_;  // made because AllowCookies is set

@@ -25,16 +25,16 @@ bool TIdHTTPResponse::Reusable(bool connected, TIdHTTPProtocolVersion client_ver
   return SameTextAscii(connection, "keep-alive") || SameTextAscii(proxy_connection, "keep-alive");
 }
 
-void TIdHTTPProtocol::WriteRequest(TIdTCPConnection& connection, TIdHTTPProtocolVersion version,
-                                   TIdProxyConnectionInfo* proxy, bool origin_credentials,
-                                   const std::string& cookies) {
+void TIdHTTPProtocol::WriteRequest(TIdTCPConnection& connection, const TIdHTTPPass& pass,
+                                   TIdHTTPProtocolVersion version, TIdProxyConnectionInfo* proxy,
+                                   bool origin_credentials, const std::string& cookies) {
   request_.ComposeHeaders(origin_credentials);
   if (proxy != nullptr) proxy->ComposeHeaders(request_.HeaderLines);
   if (!cookies.empty()) request_.HeaderLines.SetValueOf("Cookie", cookies);
 
   // The whole head leaves in one send: written at once as one text, or
   // collected with what a caller's own write buffering already holds.
-  WriteRequestHead(head_, request_.RequestMethod, request_.TargetUrl, version, request_.HeaderLines);
+  WriteRequestHead(head_, pass.Method, pass.Target, version, request_.HeaderLines);
   const std::string& head = head_;
   if (!connection.WriteBufferingOpen()) {
     connection.WriteText(head);
@@ -84,56 +84,63 @@ void TIdHTTPProtocol::ReadHeaderLines(TIdTCPConnection& connection) {
   response_.ParseHeaders();
 }
 
-TIdHTTPVerdict TIdHTTPProtocol::EvaluateResponse(const TIdHTTPVerdictInput& input) {
-  TIdHTTPVerdict verdict;
-  const int code = response_.StatusCode();
+TIdHTTPResponseKind ResponseKindOf(int code, std::string_view location) {
   const int hundreds = code / 100;
+  if ((hundreds == 3 && code != 304) || !location.empty()) return rkRedirect;
+  if (hundreds == 2) return rkDone;
+  if (code == 401) return rkChallenge;
+  if (code == 407) return rkProxyChallenge;
+  return rkRefused;
+}
 
-  if ((hundreds == 3 && code != 304) || !response_.Location.empty()) {
-    std::string location = response_.Location;
-    TIdHTTPMethod method = request_.RequestMethod;
-    const bool within_limit = input.HandleRedirects && input.RedirectCount < input.RedirectMaximum;
-    if (!input.RedirectHandled(location, method)) {
-      verdict.Body = baRaiseStatusError;
-      return verdict;
-    }
-    verdict.Body = baDiscard;
-    if (within_limit) {
-      verdict.Step = verdict.StepIfClosed = nxFollow;
-      verdict.Target = location;
-      verdict.Method = method;
-    } else {
-      // A redirect that is handled but not followed ends the request; the
-      // response names the target the handler settled on.
-      verdict.Step = verdict.StepIfClosed = nxDone;
-      response_.Location = location;
-    }
+bool ChallengeWithinLimit(const TIdHTTPVerdictInput& input) {
+  const int attempts = input.Kind == rkProxyChallenge ? input.ProxyAuthAttempts : input.AuthAttempts;
+  return attempts < input.AuthRetries;
+}
+
+namespace {
+
+TIdHTTPVerdict RedirectVerdict(const TIdHTTPVerdictInput& input) {
+  TIdHTTPVerdict verdict;
+  if (!input.RedirectHandled) {
+    verdict.Body = baRaiseStatusError;
     return verdict;
   }
+  verdict.Body = baDiscard;
+  if (input.HandleRedirects && input.RedirectCount < input.RedirectMaximum) {
+    verdict.Step = verdict.StepIfClosed = nxFollow;
+    verdict.Target = input.RedirectTarget;
+    verdict.Method = input.RedirectMethod;
+  } else {
+    // A redirect that is handled but not followed ends the request.
+    verdict.Step = verdict.StepIfClosed = nxDone;
+  }
+  return verdict;
+}
 
+}  // namespace
+
+TIdHTTPVerdict EvaluateResponse(const TIdHTTPVerdictInput& input) {
+  if (input.Kind == rkRedirect) return RedirectVerdict(input);
+  TIdHTTPVerdict verdict;
   verdict.Body = baRead;  // nothing is read for a 204
   verdict.Step = nxDone;
-  if (hundreds == 2) return verdict;  // closed: nxUndecided
+  if (input.Kind == rkDone) return verdict;  // closed: nxUndecided
 
   // Any other code: a granted challenge is followed (or retried at once
   // when authentication runs in process), everything else is refused.
   verdict.StepIfClosed = nxFollow;
-  verdict.Target = request_.TargetUrl;
-  verdict.Method = request_.RequestMethod;
-  const bool proxy = code == 407;
-  if (code == 401 || code == 407) {
-    const int attempts = proxy ? input.ProxyAuthAttempts : input.AuthAttempts;
-    if (attempts >= input.AuthRetries || !input.ChallengeAnswered(proxy)) {
-      verdict.Body = baRaiseStatusError;
-    } else {
-      verdict.AnswersChallenge = true;
-      if (input.InProcessAuth) {
-        verdict.Body = baDiscard;
-        verdict.Step = nxAuthRetry;
-      }
-    }
-  } else {
+  verdict.Target = input.Target;
+  verdict.Method = input.Method;
+  const bool challenge = input.Kind == rkChallenge || input.Kind == rkProxyChallenge;
+  if (!challenge || !ChallengeWithinLimit(input) || !input.ChallengeAnswered) {
     verdict.Body = baRaiseStatusError;
+    return verdict;
+  }
+  verdict.AnswersChallenge = true;
+  if (input.InProcessAuth) {
+    verdict.Body = baDiscard;
+    verdict.Step = nxAuthRetry;
   }
   return verdict;
 }

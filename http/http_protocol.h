@@ -1,11 +1,11 @@
 #pragma once
 // One HTTP exchange: the request and response records that every pass of a
 // request reuses, the request head sent, the response head read, and the
-// verdict on what comes after the head. The exchange decides; the client's
-// request loop carries the verdict out.
+// verdict on what comes after the head. The verdict decides from what the
+// client hands it; the client's request loop carries the verdict out.
 #include <cstdint>
-#include <functional>
 #include <string>
+#include <string_view>
 
 #include "base/stream.h"
 #include "http/http_wire.h"
@@ -32,7 +32,9 @@ class TIdHTTPRequest : public TIdRequestHeaderInfo {
  public:
   const char* ClassName() const noexcept override { return "TIdHTTPRequest"; }
 
-  std::string TargetUrl;  // the request target of the pass under way
+  // The request target and method of the last pass, kept for whoever looks
+  // at the request afterwards; the passes themselves carry theirs.
+  std::string TargetUrl;
   TIdHTTPMethod RequestMethod = hmGet;
   Stream* UploadStream = nullptr;  // not owned; the body of POST and PUT
   TIdHTTPRoute Route = rtDirect;
@@ -58,9 +60,38 @@ class TIdHTTPResponse : public TIdResponseHeaderInfo {
   int status_code_ = -1;
 };
 
-// What the verdict weighs besides the response: the client's settings and
-// counters, and the two questions only the client's events can answer.
+// One pass of a request as the loop hands it down: the URL it goes to, its
+// method, whether that URL is a redirect's (or a retry's) rather than the
+// caller's, and, once resolved, the request target written in the request
+// line (path and query, "*", the whole URI for a proxy, "host:port" for
+// CONNECT). The texts are views: whoever hands the pass down keeps their
+// storage for as long as the pass runs.
+struct TIdHTTPPass {
+  std::string_view Url;
+  TIdHTTPMethod Method = hmGet;
+  bool Followed = false;
+  std::string_view Target;
+};
+
+// What a response head asks of the client, by its status code and Location
+// alone: which of the client's events the verdict needs an answer from.
+enum TIdHTTPResponseKind {
+  rkDone,            // 2xx: the body is the caller's
+  rkRedirect,        // 3xx but 304, and any other code that names a Location
+  rkChallenge,       // 401: the origin asks for credentials
+  rkProxyChallenge,  // 407: the proxy asks for them
+  rkRefused,         // anything else: the status error
+};
+TIdHTTPResponseKind ResponseKindOf(int code, std::string_view location);
+
+// What the verdict weighs: the kind of response, the pass it answers, the
+// client's settings and counters as the pass found them, and the answers
+// the client's events gave before the verdict. Only the event the kind
+// calls for is asked.
 struct TIdHTTPVerdictInput {
+  TIdHTTPResponseKind Kind = rkRefused;
+  TIdHTTPMethod Method = hmGet;  // the pass's
+  std::string_view Target;       // the pass's request target
   bool HandleRedirects = false;
   int RedirectCount = 0;
   int RedirectMaximum = 15;
@@ -68,12 +99,20 @@ struct TIdHTTPVerdictInput {
   int AuthAttempts = 0;
   int ProxyAuthAttempts = 0;
   bool InProcessAuth = false;
-  // Whether a redirect to `dest` is handled; may change `dest` and `method`.
-  std::function<bool(std::string& dest, TIdHTTPMethod& method)> RedirectHandled;
-  // Whether credentials are ready for another attempt after a 401 (false)
-  // or a 407 (true).
-  std::function<bool(bool proxy)> ChallengeAnswered;
+  // A redirect: whether it is handled, and the target and method its
+  // handler settled on (Location and the pass's method unless it changed
+  // them).
+  bool RedirectHandled = false;
+  std::string RedirectTarget;
+  TIdHTTPMethod RedirectMethod = hmGet;
+  // A challenge: whether credentials are ready for another attempt. Nobody
+  // is asked once the attempts have reached the limit.
+  bool ChallengeAnswered = false;
 };
+
+// A challenge's attempts (the origin's or the proxy's, as the kind says)
+// are still below the limit.
+bool ChallengeWithinLimit(const TIdHTTPVerdictInput& input);
 
 struct TIdHTTPVerdict {
   TIdHTTPNextStep Step = nxUndecided;          // while the connection stands
@@ -96,20 +135,22 @@ class TIdHTTPProtocol {
   // Composes the header lines (without the client's own "Authorization"
   // unless `origin_credentials`), then the proxy's credentials when a proxy is
   // given and the "Cookie" line when `cookies` is not empty, and sends the
-  // request line, the header lines and the empty line in one send.
-  void WriteRequest(TIdTCPConnection& connection, TIdHTTPProtocolVersion version, TIdProxyConnectionInfo* proxy,
-                    bool origin_credentials, const std::string& cookies);
+  // pass's request line, the header lines and the empty line in one send.
+  void WriteRequest(TIdTCPConnection& connection, const TIdHTTPPass& pass, TIdHTTPProtocolVersion version,
+                    TIdProxyConnectionInfo* proxy, bool origin_credentials, const std::string& cookies);
   // The header block after the status line; a peer close after the first
   // header line ends it and disconnects.
   void ReadHeaderLines(TIdTCPConnection& connection);
-  // What follows the head: done, follow a redirect, retry with credentials,
-  // or the status error; and what becomes of the body.
-  TIdHTTPVerdict EvaluateResponse(const TIdHTTPVerdictInput& input);
 
  private:
   TIdHTTPRequest request_;
   TIdHTTPResponse response_;
   std::string head_;  // the last request head sent: its storage is reused
 };
+
+// What follows the head: done, follow a redirect, retry with credentials,
+// or the status error; and what becomes of the body. A function of its
+// input alone: the events have been asked already.
+TIdHTTPVerdict EvaluateResponse(const TIdHTTPVerdictInput& input);
 
 }  // namespace kv

@@ -14,13 +14,15 @@ bool NeedsHttp11(TIdHTTPMethod method) {
   return method == hmOptions || method == hmTrace || method == hmPut || method == hmDelete;
 }
 
+bool SendsUpload(TIdHTTPMethod method) { return method == hmPost || method == hmPut; }
+
 }  // namespace
 
-void TIdCustomHTTP::ResolveTarget(const std::string& url, bool followed) {
+void TIdCustomHTTP::ResolveTarget(TIdHTTPPass& pass) {
   TIdHTTPRequest& request = Request();
   TIdURI& current = *current_uri_;
   TIdURI& target = parsed_target_;
-  target.Parse(url);
+  target.Parse(pass.Url);
 
   if (!target.Username.empty()) {
     request.Username = target.Username;
@@ -35,7 +37,7 @@ void TIdCustomHTTP::ResolveTarget(const std::string& url, bool followed) {
   // A relative redirect stays on the scheme of the page that named it; an
   // https page must not send its next request in clear.
   if (!target.Protocol.empty()) current.Protocol = target.Protocol;
-  else if (!followed) current.Protocol = "http";
+  else if (!pass.Followed) current.Protocol = "http";
 
   if (!target.Port.empty()) {
     current.Port = target.Port;
@@ -50,22 +52,27 @@ void TIdCustomHTTP::ResolveTarget(const std::string& url, bool followed) {
     }
   }
 
-  if (request.RequestMethod == hmOptions && target.Resource == "*") {
-    request.TargetUrl = "*";
+  std::string& path = request_target_;
+  if (pass.Method == hmOptions && target.Resource == "*") {
+    path.assign("*");
   } else {
-    std::string& path = request.TargetUrl;
     path.assign(current.Directory).append(current.Resource).append(current.Query);
     path = EncodeControlBytes(std::move(path));
   }
-  if (NeedsHttp11(request.RequestMethod) && ProtocolVersion != pv1_1) {
+  UseRequestTarget(pass);
+  if (NeedsHttp11(pass.Method) && ProtocolVersion != pv1_1) {
     throw EIdException("This request method is supported in HTTP 1.1");
   }
-  const bool has_upload = request.RequestMethod == hmPost || request.RequestMethod == hmPut;
-  request.SetContentLength(has_upload && request.UploadStream != nullptr
+  request.SetContentLength(SendsUpload(pass.Method) && request.UploadStream != nullptr
                                ? request.UploadStream->Size()
                                : -1);
   request.Host.assign(current.Host);
   if (current.Port != "80") request.Host.append(":").append(current.Port);
+}
+
+void TIdCustomHTTP::UseRequestTarget(TIdHTTPPass& pass) {
+  pass.Target = request_target_;
+  Request().TargetUrl.assign(request_target_);
 }
 
 void TIdCustomHTTP::ChooseRoute() {
@@ -192,7 +199,7 @@ void TIdCustomHTTP::EnsureConnection() {
   }
 }
 
-void TIdCustomHTTP::ConnectAndSend() {
+void TIdCustomHTTP::ConnectAndSend(TIdHTTPPass& pass) {
   ChooseRoute();
   TIdHTTPRequest& request = Request();
   switch (request.Route) {
@@ -202,7 +209,8 @@ void TIdCustomHTTP::ConnectAndSend() {
       break;
     case rtProxy:
       // A proxy is asked for the whole URI.
-      request.TargetUrl = EncodeControlBytes(current_uri_->FullUri(0));
+      request_target_ = EncodeControlBytes(current_uri_->FullUri(0));
+      UseRequestTarget(pass);
       if (ProtocolVersion == pv1_0 && request.Connection.empty()) request.ProxyConnection = "keep-alive";
       break;
     case rtTls:
@@ -219,10 +227,9 @@ void TIdCustomHTTP::ConnectAndSend() {
   if (cookie_manager_ != nullptr) cookies = cookie_manager_->CookieHeaderFor(*current_uri_, SecureRoute());
   response_pending_ = true;
   // Proxy credentials go to the proxy only, never through a tunnel.
-  protocol_->WriteRequest(*this, ProtocolVersion, request.Route == rtProxy ? proxy_params_.get() : nullptr,
+  protocol_->WriteRequest(*this, pass, ProtocolVersion, request.Route == rtProxy ? proxy_params_.get() : nullptr,
                           CredentialsForThisOrigin(), cookies);
-  const bool has_upload = request.RequestMethod == hmPost || request.RequestMethod == hmPut;
-  if (has_upload && request.UploadStream != nullptr) WriteFromStream(*request.UploadStream);
+  if (SendsUpload(pass.Method) && request.UploadStream != nullptr) WriteFromStream(*request.UploadStream);
 }
 
 }  // namespace kv

@@ -7,19 +7,30 @@
 
 namespace kv {
 
+namespace {
+
+// The CONNECT request of `pass`, in the name of the real request: the same
+// agent and host, a connection that stays open, no body.
+void ComposeConnect(TIdHTTPRequest& connect, const TIdHTTPRequest& real, const TIdHTTPPass& pass) {
+  connect.UserAgent = real.UserAgent;
+  connect.Host = real.Host;
+  connect.Pragma = "no-cache";
+  connect.TargetUrl.assign(pass.Target);
+  connect.RequestMethod = pass.Method;
+  connect.ProxyConnection = "keep-alive";
+  // A CONNECT has no body, so it says no length.
+  connect.SetContentLength(-1);
+}
+
+}  // namespace
+
 void TIdCustomHTTP::OpenTunnel() {
   TIdHTTPProtocol tunnel;
   TIdHTTPRequest& connect = tunnel.Request();
   TIdHTTPResponse& answer = tunnel.Response();
-  const TIdHTTPRequest& real = Request();
-  connect.UserAgent = real.UserAgent;
-  connect.Host = real.Host;
-  connect.Pragma = "no-cache";
-  connect.TargetUrl = current_uri_->Host + ":" + current_uri_->Port;
-  connect.RequestMethod = hmConnect;
-  connect.ProxyConnection = "keep-alive";
-  // A CONNECT has no body, so it says no length.
-  connect.SetContentLength(-1);
+  const std::string authority = current_uri_->Host + ":" + current_uri_->Port;
+  const TIdHTTPPass pass{authority, hmConnect, false, authority};
+  ComposeConnect(connect, Request(), pass);
   Request().Connection.clear();
   MemoryStream scratch;
   answer.BodyStream = &scratch;
@@ -33,7 +44,7 @@ void TIdCustomHTTP::OpenTunnel() {
   };
   for (;;) {
     response_pending_ = true;
-    tunnel.WriteRequest(*this, ProtocolVersion, proxy_params_.get(), false, "");
+    tunnel.WriteRequest(*this, pass, ProtocolVersion, proxy_params_.get(), false, "");
     answer.StatusLine = ReadLn();
     if (answer.StatusLine.empty()) throw refuse("Proxy answered CONNECT without a status line.");
     // The answer is the proxy's own: its cookies are stored for no one.

@@ -12,6 +12,22 @@
 namespace kv::test {
 namespace {
 
+TEST(HttpStatusVerdict, KindOfResponseByCodeAndLocation) {
+  struct Case {
+    int code;
+    const char* location;
+    TIdHTTPResponseKind kind;
+  };
+  const std::vector<Case> cases = {
+      {200, "", rkDone},         {204, "", rkDone},       {299, "", rkDone},
+      {300, "", rkRedirect},     {301, "", rkRedirect},   {399, "", rkRedirect},
+      {304, "", rkRefused},      {304, "/b", rkRedirect}, {200, "/b", rkRedirect},
+      {401, "/b", rkRedirect},   {401, "", rkChallenge},  {407, "", rkProxyChallenge},
+      {404, "", rkRefused},      {100, "", rkRefused},    {-1, "", rkRefused},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ResponseKindOf(c.code, c.location), c.kind) << c.code << " " << c.location;
+}
+
 // Records each question the client asks of its events, and with what.
 class AskingClient : public TIdHTTP {
  public:

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "base/stream.h"
+#include "bench/loopback_peer.h"
 #include "net/tcp_client.h"
 
 namespace {
@@ -54,46 +55,23 @@ const std::string& LinesPayload() {
 
 // A one-connection sender on 127.0.0.1: accepts, sends `total` bytes (the
 // payload repeated), closes.
-class Sender {
+class Sender : public kv::bench::LoopbackPeer {
  public:
-  Sender(const std::string& payload, int64_t total) {
-    listen_fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (::bind(listen_fd_, reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(listen_fd_, 1) != 0 ||
-        ::getsockname(listen_fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-      throw std::runtime_error("sender: cannot listen on loopback");
-    }
-    port_ = ntohs(address.sin_port);
-    thread_ = std::thread([this, &payload, total] {
-      int fd = ::accept(listen_fd_, nullptr, nullptr);
-      if (fd < 0) return;
-      int64_t left = total;
-      size_t at = 0;
-      while (left > 0) {
-        size_t piece = std::min<size_t>(payload.size() - at, static_cast<size_t>(left));
-        ssize_t n = ::send(fd, payload.data() + at, piece, MSG_NOSIGNAL);
-        if (n <= 0) break;
-        left -= n;
-        at = (at + static_cast<size_t>(n)) % payload.size();
-      }
-      ::close(fd);
-    });
-  }
-  ~Sender() {
-    thread_.join();
-    ::close(listen_fd_);
-  }
-  Sender(const Sender&) = delete;
-  Sender& operator=(const Sender&) = delete;
-  int Port() const { return port_; }
+  Sender(const std::string& payload, int64_t total)
+      : LoopbackPeer("sender", [&payload, total](int fd) { Send(fd, payload, total); }) {}
 
  private:
-  int listen_fd_ = -1;
-  int port_ = 0;
-  std::thread thread_;
+  static void Send(int fd, const std::string& payload, int64_t total) {
+    int64_t left = total;
+    size_t at = 0;
+    while (left > 0) {
+      size_t piece = std::min<size_t>(payload.size() - at, static_cast<size_t>(left));
+      ssize_t n = ::send(fd, payload.data() + at, piece, MSG_NOSIGNAL);
+      if (n <= 0) break;
+      left -= n;
+      at = (at + static_cast<size_t>(n)) % payload.size();
+    }
+  }
 };
 
 int PlainConnect(int port) {

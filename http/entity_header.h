@@ -3,12 +3,12 @@
 // typed fields and as the raw lines of HeaderLines. ComposeHeaders writes
 // the lines from the fields, ParseHeaders reads the fields from the lines.
 
-#include <array>
 #include <cstdint>
 #include <string>
 
 #include "base/persistent.h"
 #include "base/date_time.h"
+#include "http/header_fields.h"
 #include "http/header_list.h"
 
 namespace kv {
@@ -53,26 +53,32 @@ class TIdEntityHeaderInfo : public Persistent {
 
  protected:
   void AssignTo(Persistent& destination) const override;
-  // Copies the entity fields that an assignment carries.
-  void CopyEntityFieldsTo(TIdEntityHeaderInfo& destination) const;
-  // The texts of the entity fields as read from the lines, before they are
-  // converted and stored.
-  struct EntityTexts {
-    std::string connection, version, encoding, language, type, length, date, last_modified, expires, pragma;
-  };
-  static constexpr size_t kEntityNames = 10;
-  // The entity fields' names, each with its place in `texts`, for ValuesOf.
-  static std::array<TIdHeaderList::WantedValue, kEntityNames> EntityWanted(EntityTexts& texts);
-  // Texts kept from head to head on this thread, so that reading them
-  // reuses their storage.
-  static EntityTexts& ScratchTexts();
 
-  // Steps shared by every record: the entity lines and the custom lines.
+  // The entity fields' table.
+  static TFieldTable<TIdEntityHeaderInfo> EntityFields();
+  // The entity lines (the table's, then the custom lines), for every
+  // record's ComposeHeaders.
   void ComposeEntityLines();
-  void ParseEntityFields();
-  // Stores `texts` into the fields (the texts take the fields' old storage)
-  // and converts the length and the dates.
-  void ApplyEntityTexts(EntityTexts& texts);
+  // Reads `fields` of `record` (this record, as its own class) and the
+  // entity fields from HeaderLines in one pass. `record`'s own fields take
+  // their values first, so that a refusal among them leaves the entity
+  // fields as the last head had them.
+  template <class Record>
+  void ParseWithEntityFields(Record& record, TFieldTable<Record> fields, TFieldTexts& texts);
+
+ private:
+  TFieldTexts entity_texts_;  // the entity fields' texts of the last head read
 };
+
+template <class Record>
+void TIdEntityHeaderInfo::ParseWithEntityFields(Record& record, TFieldTable<Record> fields, TFieldTexts& texts) {
+  TWantedFields wanted;
+  WantEachField<Record>(fields, texts, wanted);
+  WantEachField<TIdEntityHeaderInfo>(EntityFields(), entity_texts_, wanted);
+  HeaderLines.ValuesOf(wanted.Values(), wanted.Every());
+  TReadMoment moment;  // one for the whole head
+  ReadEachField(record, fields, texts, moment);
+  ReadEachField(*this, EntityFields(), entity_texts_, moment);
+}
 
 }  // namespace kv

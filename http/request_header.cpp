@@ -1,18 +1,38 @@
 #include "http/request_header.h"
 
-#include "base/int_conversion.h"
-#include "base/text_tokens.h"
-#include "http/internet_date.h"
-
 namespace kv {
+namespace {
+
+using R = TIdRequestHeaderInfo;
+using F = TFieldForm;
+
+// The composed fields in the order of their lines, after the entity lines
+// and the custom lines.
+constexpr THeaderField<R> kRequestFields[] = {
+    {"Proxy-Connection", &R::ProxyConnection, F::kText, fsCompose},
+    {"Host", &R::Host, F::kText, fsCompose | fsParse},
+    {"Accept", &R::Accept, F::kText, fsAll, kDefaultAccept},
+    {"Accept-Charset", &R::AcceptCharSet, F::kText, fsAll},
+    {"Accept-Encoding", &R::AcceptEncoding, F::kText, fsCompose | fsParse | fsCopy},
+    {"Accept-Language", &R::AcceptLanguage, F::kText, fsCompose | fsParse | fsCopy},
+    {"From", &R::From, F::kText, fsCompose | fsParse | fsCopy},
+    {"Referer", &R::Referer, F::kText, fsCompose | fsParse | fsCopy},
+    {"User-Agent", &R::UserAgent, F::kText, fsAll, kDefaultUserAgent},
+    {"If-Modified-Since", &R::LastModified, F::kDate, fsCompose},
+    {"Range", TRangeMembers<R>{&R::ContentRangeStart, &R::ContentRangeEnd}, F::kRange, fsCompose | fsParse},
+    // The credentials go into the Authenticator when a line is composed.
+    {{}, &R::Username, F::kText, fsCopy},
+    {{}, &R::Password, F::kText, fsCopy},
+    {{}, &R::BasicAuthentication, F::kFlag, fsReset | fsCopy},
+};
+static_assert(FieldsAgree<R>(kRequestFields));
+
+}  // namespace
 
 TIdRequestHeaderInfo::TIdRequestHeaderInfo() { TIdRequestHeaderInfo::ResetFields(); }
 
 void TIdRequestHeaderInfo::ResetFields() {
-  Accept = kDefaultAccept;
-  AcceptCharSet.clear();
-  UserAgent = kDefaultUserAgent;
-  BasicAuthentication = false;
+  ResetEachField(*this, kRequestFields);
   TIdEntityHeaderInfo::ResetFields();
 }
 
@@ -20,74 +40,21 @@ void TIdRequestHeaderInfo::ComposeHeaders(bool own_credentials) {
   ComposeEntityLines();
   // The request's names differ from the entity's and from each other: only
   // custom lines can already hold one of them.
-  const bool only_entity_lines = CustomHeaders.Empty();
-  auto set = [this, only_entity_lines](std::string_view name, const std::string& value) {
-    if (value.empty()) return;
-    if (only_entity_lines) {
-      HeaderLines.AppendValue(name, value);
-    } else {
-      HeaderLines.SetValueOf(name, value);
-    }
-  };
-  set("Proxy-Connection", ProxyConnection);
-  set("Host", Host);
-  set("Accept", Accept);
-  set("Accept-Charset", AcceptCharSet);
-  set("Accept-Encoding", AcceptEncoding);
-  set("Accept-Language", AcceptLanguage);
-  set("From", From);
-  set("Referer", Referer);
-  set("User-Agent", UserAgent);
-  if (LastModified > 0) set("If-Modified-Since", InternetDateText(LastModified));
-  if (ContentRangeStart != 0 || ContentRangeEnd != 0) {
-    std::string range = "bytes=" + IntToStr(static_cast<int64_t>(ContentRangeStart)) + "-";
-    if (ContentRangeEnd != 0) range += IntToStr(static_cast<int64_t>(ContentRangeEnd));
-    set("Range", range);
-  }
+  const TLineWrite write = CustomHeaders.Empty() ? TLineWrite::kAppend : TLineWrite::kReplace;
+  ComposeEachField(*this, kRequestFields, HeaderLines, write);
   if (!Authenticator && BasicAuthentication) {
     Authenticator = std::make_unique<TIdBasicAuthentication>();
     Authenticator->AssignUserName(Username);
     Authenticator->AssignPassword(Password);
   }
-  if (Authenticator && own_credentials) set("Authorization", Authenticator->CredentialsText());
+  if (Authenticator && own_credentials) WriteLine(HeaderLines, "Authorization", Authenticator->CredentialsText(), write);
 }
 
-void TIdRequestHeaderInfo::ParseHeaders() {
-  Accept = HeaderLines.ValueOf("Accept");
-  AcceptCharSet = HeaderLines.ValueOf("Accept-Charset");
-  AcceptEncoding = HeaderLines.ValueOf("Accept-Encoding");
-  AcceptLanguage = HeaderLines.ValueOf("Accept-Language");
-  Host = HeaderLines.ValueOf("Host");
-  From = HeaderLines.ValueOf("From");
-  Referer = HeaderLines.ValueOf("Referer");
-  UserAgent = HeaderLines.ValueOf("User-Agent");
-  std::string range = HeaderLines.ValueOf("Range");
-  if (!range.empty()) {
-    // "bytes=START-END": a part that is not a number (or is negative)
-    // counts as 0.
-    auto number = [](const std::string& text) {
-      const auto value = TryStrToInt64(text);
-      return value && *value > 0 ? static_cast<uint64_t>(*value) : uint64_t{0};
-    };
-    CutToken(range, "=");
-    ContentRangeStart = number(CutToken(range, "-"));
-    ContentRangeEnd = number(CutToken(range, " "));
-  }
-  ParseEntityFields();
-}
+void TIdRequestHeaderInfo::ParseHeaders() { ParseWithEntityFields(*this, kRequestFields, request_texts_); }
 
 void TIdRequestHeaderInfo::AssignTo(Persistent& destination) const {
   if (auto* request = dynamic_cast<TIdRequestHeaderInfo*>(&destination)) {
-    request->Accept = Accept;
-    request->AcceptCharSet = AcceptCharSet;
-    request->AcceptEncoding = AcceptEncoding;
-    request->AcceptLanguage = AcceptLanguage;
-    request->From = From;
-    request->Password = Password;
-    request->Referer = Referer;
-    request->UserAgent = UserAgent;
-    request->Username = Username;
-    request->BasicAuthentication = BasicAuthentication;
+    CopyEachField(*this, *request, kRequestFields);
     return;
   }
   TIdEntityHeaderInfo::AssignTo(destination);

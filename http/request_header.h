@@ -49,6 +49,9 @@ class TIdRequestHeaderInfo : public TIdEntityHeaderInfo {
 
  protected:
   void AssignTo(Persistent& destination) const override;
+
+ private:
+  TFieldTexts request_texts_;  // the request fields' texts of the last head read
 };
 
 }  // namespace kv

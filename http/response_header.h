@@ -30,6 +30,9 @@ class TIdResponseHeaderInfo : public TIdEntityHeaderInfo {
   std::string ProxyConnection;
   TIdHeaderList ProxyAuthenticate;  // every "Proxy-Authenticate" value
   TIdHeaderList WWWAuthenticate;    // every "WWW-Authenticate" value
+
+ private:
+  TFieldTexts response_texts_;  // the response fields' texts of the last head read
 };
 
 }  // namespace kv

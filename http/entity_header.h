@@ -54,31 +54,53 @@ class TIdEntityHeaderInfo : public Persistent {
  protected:
   void AssignTo(Persistent& destination) const override;
 
-  // The entity fields' table.
-  static TFieldTable<TIdEntityHeaderInfo> EntityFields();
   // The entity lines (the table's, then the custom lines), for every
   // record's ComposeHeaders.
   void ComposeEntityLines();
-  // Reads `fields` of `record` (this record, as its own class) and the
-  // entity fields from HeaderLines in one pass. `record`'s own fields take
+  // Reads the fields kFields of `record` (this record, as its own class) and
+  // the entity fields from HeaderLines in one pass. `record`'s own fields take
   // their values first, so that a refusal among them leaves the entity
   // fields as the last head had them.
-  template <class Record>
-  void ParseWithEntityFields(Record& record, TFieldTable<Record> fields, TFieldTexts& texts);
+  template <const auto& kFields, class Record>
+  void ParseWithEntityFields(Record& record, TFieldTexts& texts);
 
  private:
   TFieldTexts entity_texts_;  // the entity fields' texts of the last head read
 };
 
-template <class Record>
-void TIdEntityHeaderInfo::ParseWithEntityFields(Record& record, TFieldTable<Record> fields, TFieldTexts& texts) {
-  TWantedFields wanted;
-  WantEachField<Record>(fields, texts, wanted);
-  WantEachField<TIdEntityHeaderInfo>(EntityFields(), entity_texts_, wanted);
-  HeaderLines.ValuesOf(wanted.Values(), wanted.Every());
-  TReadMoment moment;  // one for the whole head
-  ReadEachField(record, fields, texts, moment);
-  ReadEachField(*this, EntityFields(), entity_texts_, moment);
+namespace entity_table {
+
+using E = TIdEntityHeaderInfo;
+using F = TFieldForm;
+
+// The entity fields. The composed ones come in the order of their lines.
+// CacheControl and Pragma are the caller's: a reset keeps them, and Assign
+// does not carry them, nor Connection.
+inline constexpr THeaderField<E> kEntityFields[] = {
+    {"Connection", &E::Connection, F::kText, fsReset | fsCompose | fsParse},
+    {"Content-Version", &E::ContentVersion, F::kText, fsAll},
+    {"Content-Encoding", &E::ContentEncoding, F::kText, fsAll},
+    {"Content-Language", &E::ContentLanguage, F::kText, fsAll},
+    {"Content-Type", &E::ContentType, F::kText, fsAll, "text/html"},
+    {"Content-Length", TLengthMembers<E>{&E::ContentLength, &E::ContentLengthKnown}, F::kLength, fsAll},
+    {"Cache-control", &E::CacheControl, F::kText, fsCompose},
+    {"Date", &E::Date, F::kDate, fsAll},
+    {"Expires", &E::Expires, F::kExpires, fsAll},
+    {"Pragma", &E::Pragma, F::kText, fsCompose | fsParse},
+    {"Last-Modified", &E::LastModified, F::kDate, fsReset | fsParse | fsCopy},
+    // No line of its own: the request and the response write and read it
+    // by their own rules.
+    {{}, TRangeMembers<E>{&E::ContentRangeStart, &E::ContentRangeEnd}, F::kRange, fsReset | fsCopy},
+};
+static_assert(FieldsAgree(kEntityFields));
+
+}  // namespace entity_table
+
+using entity_table::kEntityFields;
+
+template <const auto& kFields, class Record>
+void TIdEntityHeaderInfo::ParseWithEntityFields(Record& record, TFieldTexts& texts) {
+  ReadTables<kFields, kEntityFields>(HeaderLines, record, texts, *this, entity_texts_);
 }
 
 }  // namespace kv

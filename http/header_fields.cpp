@@ -18,40 +18,22 @@ uint64_t RangeBound(const std::string& text) {
 
 }  // namespace
 
-// FieldsAgree keeps a table within half of the room, for a record's table
-// and the entity's in one pass.
-void TWantedFields::Add(TIdHeaderList::WantedValue value) { values_.at(value_count_++) = value; }
-
-void TWantedFields::AddEvery(TIdHeaderList::WantedValues values) { every_.at(every_count_++) = values; }
-
-void WriteLine(TIdHeaderList& lines, std::string_view name, std::string_view text, TLineWrite write) {
-  if (text.empty()) return;
-  if (write == TLineWrite::kAppend) {
-    lines.AppendValue(name, text);
-  } else {
-    lines.SetValueOf(name, text);
-  }
-}
-
 TDateTime TReadMoment::LocalOffset() {
   if (!local_offset_) local_offset_ = LocalOffsetFromUtc();
   return *local_offset_;
 }
 
-std::string_view LengthText(int64_t length, std::string& buffer) {
-  if (length < 0) return {};
-  buffer = IntToStr(length);
+std::string_view MakeLengthText(int64_t value, std::string& buffer) {
+  buffer = IntToStr(value);
   return buffer;
 }
 
-std::string_view DateText(TDateTime date, std::string& buffer) {
-  if (date <= 0) return {};
+std::string_view MakeDateText(TDateTime date, std::string& buffer) {
   buffer = InternetDateText(date);
   return buffer;
 }
 
-std::string_view RangeText(uint64_t start, uint64_t end, std::string& buffer) {
-  if (start == 0 && end == 0) return {};
+std::string_view MakeRangeText(uint64_t start, uint64_t end, std::string& buffer) {
   buffer = "bytes=" + IntToStr(static_cast<int64_t>(start)) + "-";
   if (end != 0) buffer += IntToStr(static_cast<int64_t>(end));
   return buffer;

@@ -25,14 +25,14 @@ constexpr THeaderField<R> kRequestFields[] = {
     {{}, &R::Password, F::kText, fsCopy},
     {{}, &R::BasicAuthentication, F::kFlag, fsReset | fsCopy},
 };
-static_assert(FieldsAgree<R>(kRequestFields));
+static_assert(FieldsAgree(kRequestFields));
 
 }  // namespace
 
 TIdRequestHeaderInfo::TIdRequestHeaderInfo() { TIdRequestHeaderInfo::ResetFields(); }
 
 void TIdRequestHeaderInfo::ResetFields() {
-  ResetEachField(*this, kRequestFields);
+  ResetEachField<kRequestFields>(*this);
   TIdEntityHeaderInfo::ResetFields();
 }
 
@@ -41,20 +41,22 @@ void TIdRequestHeaderInfo::ComposeHeaders(bool own_credentials) {
   // The request's names differ from the entity's and from each other: only
   // custom lines can already hold one of them.
   const TLineWrite write = CustomHeaders.Empty() ? TLineWrite::kAppend : TLineWrite::kReplace;
-  ComposeEachField(*this, kRequestFields, HeaderLines, write);
+  ComposeEachField<kRequestFields>(*this, HeaderLines, write);
   if (!Authenticator && BasicAuthentication) {
     Authenticator = std::make_unique<TIdBasicAuthentication>();
     Authenticator->AssignUserName(Username);
     Authenticator->AssignPassword(Password);
   }
-  if (Authenticator && own_credentials) WriteLine(HeaderLines, "Authorization", Authenticator->CredentialsText(), write);
+  if (Authenticator && own_credentials) {
+    WriteLine(HeaderLines, "Authorization", Authenticator->CredentialsText(), write);
+  }
 }
 
-void TIdRequestHeaderInfo::ParseHeaders() { ParseWithEntityFields(*this, kRequestFields, request_texts_); }
+void TIdRequestHeaderInfo::ParseHeaders() { ParseWithEntityFields<kRequestFields>(*this, request_texts_); }
 
 void TIdRequestHeaderInfo::AssignTo(Persistent& destination) const {
   if (auto* request = dynamic_cast<TIdRequestHeaderInfo*>(&destination)) {
-    CopyEachField(*this, *request, kRequestFields);
+    CopyEachField<kRequestFields>(*this, *request);
     return;
   }
   TIdEntityHeaderInfo::AssignTo(destination);

@@ -17,17 +17,17 @@ constexpr THeaderField<S> kResponseFields[] = {
     {"WWW-Authenticate", &S::WWWAuthenticate, F::kEveryLine, fsReset | fsParse},
     {"Proxy-Authenticate", &S::ProxyAuthenticate, F::kEveryLine, fsReset | fsParse},
 };
-static_assert(FieldsAgree<S>(kResponseFields));
+static_assert(FieldsAgree(kResponseFields));
 
 }  // namespace
 
 TIdResponseHeaderInfo::TIdResponseHeaderInfo() { TIdResponseHeaderInfo::ResetFields(); }
 
 void TIdResponseHeaderInfo::ResetFields() {
-  ResetEachField(*this, kResponseFields);
+  ResetEachField<kResponseFields>(*this);
   TIdEntityHeaderInfo::ResetFields();
 }
 
-void TIdResponseHeaderInfo::ParseHeaders() { ParseWithEntityFields(*this, kResponseFields, response_texts_); }
+void TIdResponseHeaderInfo::ParseHeaders() { ParseWithEntityFields<kResponseFields>(*this, response_texts_); }
 
 }  // namespace kv

@@ -377,6 +377,7 @@ void ReadTables(const TIdHeaderList& lines, First& first, TFieldTexts& first_tex
   TWantedFields<kFirstValues + RowsReadAs<kSecond, kBehind>(std::size(kSecond), kValueWays),
                 kFirstLists + RowsReadAs<kSecond, kBehind>(std::size(kSecond), kListWay)>
       wanted;
+  static_assert(wanted.values.size() <= 32, "ValuesOf looks for at most 32 names in one pass");
   WantEachField<kFirst, false>(first, first_texts, wanted.values, wanted.lists);
   WantEachField<kSecond, kBehind>(second, second_texts, std::span(wanted.values).subspan(kFirstValues),
                                   std::span(wanted.lists).subspan(kFirstLists));

@@ -36,17 +36,8 @@ void TIdTCPConnection::ReadLnInto(std::string& line, std::string_view terminator
   last_line_split_ = false;
   last_line_timed_out_ = false;
   TLineReader reader(terminator, max_length == -1 ? MaxLineLength : max_length);
-  for (;;) {
-    const TLineFound found = reader.Next(input_buffer_->View());
-    if (found.kind == TLineFound::Kind::kTooLong) {
-      if (MaxLineAction == maException) throw EIdReadLnMaxLineLengthExceeded();
-      last_line_split_ = true;
-    }
-    if (found.kind != TLineFound::Kind::kIncomplete) {
-      line.assign(found.line);
-      input_buffer_->Remove(found.used);
-      return;
-    }
+  TLineFound found = reader.Next(input_buffer_->View());
+  while (found.kind == TLineFound::Kind::kIncomplete) {
     CheckPeerClosed(IfClosed::Raise, BufferedBytes::Ignore);
     const TIdReceiveResult received =
         FillInputBuffer(IfClosed::Raise, timeout, timeout == IdTimeoutDefault ? IfTimedOut::Raise : IfTimedOut::Return);
@@ -56,7 +47,14 @@ void TIdTCPConnection::ReadLnInto(std::string& line, std::string_view terminator
       last_line_timed_out_ = true;
       return;
     }
+    found = reader.Next(input_buffer_->View());
   }
+  if (found.kind == TLineFound::Kind::kTooLong) {
+    if (MaxLineAction == maException) throw EIdReadLnMaxLineLengthExceeded();
+    last_line_split_ = true;
+  }
+  line.assign(found.line);
+  input_buffer_->Remove(found.used);
 }
 
 void TIdTCPConnection::DropTakenLines(size_t count) {

@@ -85,18 +85,12 @@ void TIdCustomHTTP::ChooseRoute() {
   const bool https = SameTextAscii(current.Protocol, "HTTPS");
   const TIdProxyConnectionInfo& proxy = *proxy_params_;
 
-  if (proxy.ProxyServer().empty()) {
+  const bool via_proxy = !proxy.ProxyServer().empty();
+  if (!via_proxy) {
     if (!SameTextAscii(Host(), current.Host) || port != Port()) {
       if (Connected()) Disconnect();
       SetHost(current.Host);
       SetPort(port);
-    }
-    if (https) {
-      if (!tls_transport) throw EIdIOHandlerPropInvalid();
-      transport->SetPeerHostName(current.Host);
-      request.Route = rtTls;
-    } else {
-      request.Route = rtDirect;
     }
   } else {
     // The connection goes to the proxy; the origin stays in CurrentUri.
@@ -104,14 +98,15 @@ void TIdCustomHTTP::ChooseRoute() {
     CheckPortNumber(proxy.ProxyPort());
     TIdTCPClient::SetHost(proxy.ProxyServer());
     TIdTCPClient::SetPort(proxy.ProxyPort());
-    if (https) {
-      // No TLS transport, no tunnel: the request would go out in clear.
-      if (!tls_transport) throw EIdIOHandlerPropInvalid();
-      transport->SetPeerHostName(current.Host);
-      request.Route = rtTlsProxy;
-    } else {
-      request.Route = rtProxy;
-    }
+  }
+  if (https) {
+    // No TLS transport: the request would go out in clear, straight or
+    // where a tunnel should have been.
+    if (!tls_transport) throw EIdIOHandlerPropInvalid();
+    transport->SetPeerHostName(current.Host);
+    request.Route = via_proxy ? rtTlsProxy : rtTls;
+  } else {
+    request.Route = via_proxy ? rtProxy : rtDirect;
   }
   // A connection stands for one route: another route needs another one.
   if (!connection_route_.empty()) {
